@@ -1,0 +1,274 @@
+#include "config_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "phone_settings.h"
+#include "settings_messages.h"
+#include "settings_ui.h"
+
+namespace mivo {
+namespace {
+
+constexpr size_t kPieceSize = 512;
+constexpr int kBufferKBytes = static_cast<int>(kSettingsBufferSize / 1024);
+
+void Warn(SettingsUi& ui, const std::string& text) {
+  ui.ShowMessage(text, kWarningCaption, MessageIcon::kWarning);
+}
+
+int32_t DecimalOf(std::string_view text) {
+  int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = std::min<int64_t>(std::numeric_limits<int32_t>::max(), value * 10 + (c - '0'));
+  }
+  return static_cast<int32_t>(value);
+}
+
+bool IsPhoneBookRecordRow(int row) {
+  return row >= kRowPhBookFirst && row < kRowPhBookFirst + kRowsPerRecord;
+}
+
+// Phone book bookkeeping of one load.
+struct PhoneBookCursor {
+  int32_t count = 0;        // the value of the last PhBook_Count line
+  int32_t recordsDone = 0;  // records whose PhBook_EmailAddr line was stored
+};
+
+enum class StoreStep { kStored, kStop };
+
+// Stores one parsed line; phone book names go to the record being read. A phone
+// book line once the records done reach the count ends the load. Lines of records
+// past the 100th have no slot and are ignored.
+StoreStep StoreParsedLine(PhoneSettings& settings, int row, const ParsedSettingLine& parsed,
+                          PhoneBookCursor& phoneBook) {
+  if (IsPhoneBookRecordRow(row)) {
+    if (phoneBook.recordsDone >= phoneBook.count) return StoreStep::kStop;
+    if (phoneBook.recordsDone >= kPhoneBookRecords) return StoreStep::kStored;
+    const int target = row + kRowsPerRecord * phoneBook.recordsDone;
+    if (row == kRowPhBookFirst + kRowsPerRecord - 1) ++phoneBook.recordsDone;
+    settings.StoreValue(target, parsed.value, parsed.itemIndex);
+    return StoreStep::kStored;
+  }
+  settings.StoreValue(row, parsed.value, parsed.itemIndex);
+  return StoreStep::kStored;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  for (size_t at = 0; at < text.size(); at += kPieceSize) {
+    const size_t piece = std::min(kPieceSize, text.size() - at);
+    file.write(text.data() + at, static_cast<std::streamsize>(piece));
+  }
+  file.close();
+  return !file.fail();
+}
+
+}  // namespace
+
+bool CheckFile(const std::string& path, SettingsUi& ui) {
+  std::error_code error;
+  std::ifstream file(path, std::ios::binary);
+  if (!file || std::filesystem::is_directory(path, error)) {
+    Warn(ui, std::string(messages::kUnableToRead));
+    return false;
+  }
+  file.seekg(0, std::ios::end);
+  const std::streamoff length = file.tellg();
+  if (length < 0) {
+    Warn(ui, std::string(messages::kUnableToRead));
+    return false;
+  }
+  if (static_cast<size_t>(length) >= kSettingsBufferSize) {
+    Warn(ui, messages::Format(messages::kFileTooLarge, kBufferKBytes));
+    return false;
+  }
+  return true;
+}
+
+std::optional<size_t> ReadFile(const std::string& path, SettingsBuffer& buffer, SettingsUi& ui) {
+  if (!CheckFile(path, ui)) return std::nullopt;
+  buffer.Clear();
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    Warn(ui, std::string(messages::kUnableToRead));
+    return std::nullopt;
+  }
+  // Read in pieces until one comes back short; never past the buffer's text capacity
+  // (the file may have grown since it was checked).
+  auto bytes = buffer.Bytes();
+  size_t length = 0;
+  while (length < SettingsBuffer::kCapacity) {
+    const size_t want = std::min(kPieceSize, SettingsBuffer::kCapacity - length);
+    file.read(bytes.data() + length, static_cast<std::streamsize>(want));
+    const auto got = static_cast<size_t>(file.gcount());
+    length += got;
+    if (got < want) break;
+  }
+  if (length == SettingsBuffer::kCapacity && file.peek() != std::ifstream::traits_type::eof()) {
+    buffer.Clear();
+    Warn(ui, messages::Format(messages::kFileTooLarge, kBufferKBytes));
+    return std::nullopt;
+  }
+  if (std::find(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length), '\0') !=
+      bytes.begin() + static_cast<std::ptrdiff_t>(length)) {
+    buffer.Clear();
+    Warn(ui, messages::Format(messages::kZeroByteInFile, path.c_str()));
+    return std::nullopt;
+  }
+  return length;
+}
+
+LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer,
+                       SettingsUi& ui) {
+  PhoneBookCursor phoneBook;
+  ParsedSettingLine parsed;
+  BufferLine line;
+  size_t position = 0;
+  while (NextLine(buffer.Text(), position, line)) {
+    const int row = ParseLine(line.text, settings, parsed);
+    if (row == kRowPhBookCount) phoneBook.count = DecimalOf(parsed.value);
+    if (row == kParseComment) continue;
+
+    if (mode == LoadMode::kImport) {
+      if (parsed.code == kCheckUnknownName || parsed.code == kCheckNotAvailable ||
+          parsed.code == kCheckNoEqualSign) {
+        Warn(ui, messages::Format(messages::kImportFormatError, line.text.c_str()));
+        continue;
+      }
+      if (StoreParsedLine(settings, row, parsed, phoneBook) == StoreStep::kStop) {
+        return LoadOutcome::kStoppedAtPhoneBook;
+      }
+      if (parsed.security) {
+        buffer.Erase(line.start, line.breakEnd - line.start);
+        position = line.start;
+      }
+      continue;
+    }
+
+    if (parsed.code == kCheckAccepted) {
+      if (mode == LoadMode::kOpen &&
+          StoreParsedLine(settings, row, parsed, phoneBook) == StoreStep::kStop) {
+        return LoadOutcome::kStoppedAtPhoneBook;
+      }
+      continue;
+    }
+
+    const std::string_view text = buffer.Text();
+    SettingErrorContext context;
+    context.lineNumber = LineNumberAt(text, line.start);
+    context.restSize = text.size() - (line.breakEnd - line.start);
+    const SettingDialogAnswer answer = ui.ShowSettingError(parsed, context);
+    switch (answer.result) {
+      case SettingDialogResult::kApply:
+        // The corrected line takes the old one's place and is checked again.
+        if (buffer.Replace(line.start, line.breakEnd - line.start, answer.correctedLine)) {
+          position = line.start;
+        } else {
+          Warn(ui, messages::Format(messages::kCorrectedLineTooLarge, kBufferKBytes));
+        }
+        break;
+      case SettingDialogResult::kDelete:
+        buffer.Erase(line.start, line.breakEnd - line.start);
+        position = line.start;
+        break;
+      case SettingDialogResult::kSkip:
+        break;
+      case SettingDialogResult::kClose:
+      default:
+        return LoadOutcome::kAborted;
+    }
+  }
+  return LoadOutcome::kCompleted;
+}
+
+bool Load(PhoneSettings& settings, LoadMode mode, const std::string& path, SettingsBuffer& buffer,
+          SettingsUi& ui) {
+  if (mode == LoadMode::kImport) {
+    ui.RefreshCurrentSettingsView();
+    if (ui.AutomaticImportRunning()) return true;
+    return LoadBuffer(settings, mode, buffer, ui) != LoadOutcome::kAborted;
+  }
+  if (!ReadFile(path, buffer, ui)) return false;
+  switch (LoadBuffer(settings, mode, buffer, ui)) {
+    case LoadOutcome::kAborted:
+      return false;
+    case LoadOutcome::kStoppedAtPhoneBook:
+      return true;
+    case LoadOutcome::kCompleted:
+      break;
+  }
+  if (!WriteWholeFile(path, buffer.Text())) {
+    Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
+    return false;
+  }
+  return true;
+}
+
+void SyncPhoneBookAndSpeedDial(PhoneSettings& settings, SyncMode mode, SettingsUi* ui) {
+  if (mode == SyncMode::kPull && ui != nullptr) ui->PullPhoneBookAndSpeedDial(settings);
+  settings.Commit(CommitGroup::kPhoneBook);
+  settings.Commit(CommitGroup::kSpeedDial);
+}
+
+std::string WriteToText(PhoneSettings& settings, SettingsUi* ui, const WriteOptions& options) {
+  settings.CommitAll();
+  SyncPhoneBookAndSpeedDial(settings, SyncMode::kPull, ui);
+
+  std::string text;
+  text.reserve(4096);
+  int32_t count = 0;
+  int32_t recordsWritten = 0;
+  for (int row = 0; row < settings.RowCount(); ++row) {
+    const std::string_view name = settings.Parameter(row).Name();
+    if (!options.includeSecuritySettings && PhoneSettings::IsSecuritySetting(name)) continue;
+    if (row < 4 * kRowsPerProfile) {
+      // Addresses of a profile that uses its DHCP client come from the network,
+      // except the TFTP server when the profile names it itself.
+      const int profile = row / kRowsPerProfile;
+      const bool dhcpClient = settings.WorkingNumber(ProfileRow(profile, kPosDhcpClient)) == 1;
+      const bool staticTftp = settings.WorkingNumber(ProfileRow(profile, kPosTftpOption)) == 0;
+      if (dhcpClient && PhoneSettings::IsStaticAddress(name, profile) &&
+          !(staticTftp && row == ProfileRow(profile, kPosPrimaryTftpServer))) {
+        continue;
+      }
+    }
+    if (row == kRowPhBookCount) {
+      count = std::clamp(settings.CommittedNumber(row), 0, kPhoneBookRecords);
+    } else if (row > kRowPhBookCount) {
+      if (recordsWritten >= count) break;
+      if ((row - kRowPhBookFirst) % kRowsPerRecord == kRowsPerRecord - 1) ++recordsWritten;
+    }
+    std::string line;
+    if (settings.FormatLine(row, line)) text += line;
+  }
+  return text;
+}
+
+bool Write(PhoneSettings& settings, const std::string& path, bool showMessage, SettingsUi& ui) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
+    return false;
+  }
+  const std::string text = WriteToText(settings, &ui);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.close();
+  if (file.fail()) {
+    Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
+    return false;
+  }
+  ui.RefreshViews(3);
+  ui.AddLogEntry(messages::kSaveLogType, messages::kSaveLogText, path);
+  if (showMessage) {
+    ui.ShowMessage(messages::Format(messages::kSaved, path.c_str()), kWarningCaption,
+                   MessageIcon::kInformation);
+  }
+  return true;
+}
+
+}  // namespace mivo
