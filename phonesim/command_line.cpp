@@ -1,0 +1,293 @@
+#include "command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <sstream>
+
+namespace phonesim {
+namespace {
+
+// "TEXT:NUMBER" as a pair; false when either part is missing or the number is
+// not a non-negative decimal.
+bool SplitAtColon(const std::string& text, std::string& head, long& number) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+  head = text.substr(0, colon);
+  const std::string digits = text.substr(colon + 1);
+  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) {
+    return false;
+  }
+  number = std::strtol(digits.c_str(), nullptr, 10);
+  return true;
+}
+
+std::string Fail(CommandLineResult& result, const std::string& message) {
+  result.exit_code = 2;
+  result.output = message + "\nRun with --help for the options.\n";
+  result.options.reset();
+  return {};
+}
+
+const char* kDescription =
+    "phonesim: behaves towards the configuration utility as the Velto 5837 phone does.\n"
+    "It answers the command channel (TCP, one client at a time) and moves files as a\n"
+    "TFTP client to the utility's TFTP port at the address the utility connected from.\n"
+    "It listens on and sends to loopback only, unless --allow-remote is given.\n"
+    "With --listen ADDR:0 it prints the port it listens on as one line on stdout;\n"
+    "otherwise it prints nothing on stdout. -v logs to stderr.\n";
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
+  CommandLineResult result;
+  ProgramOptions options;
+  ServerConfig& server = options.server;
+  PhoneBehaviour& behaviour = server.behaviour;
+
+  CLI::App app(kDescription, "phonesim");
+  app.set_config("--scenario", "",
+                 "Read further options from FILE: one option per line as name=value\n"
+                 "(long option name without dashes, e.g. probe-limit=3; a flag as\n"
+                 "name=true; repeatable options as name=[v1,v2]); '#' starts a comment;\n"
+                 "the command line wins");
+  app.get_formatter()->column_width(34);
+
+  std::string listen;
+  std::string phone_address;
+  int phone_port = -1;
+  int tftp_port = 69;
+  app.add_option("--listen", listen,
+                 "Listen for the utility on ADDR:PORT (IPv4); default 127.0.0.1:5001.\n"
+                 "PORT 0 takes a free port and prints it on stdout")
+      ->type_name("ADDR:PORT");
+  app.add_option("--phone", phone_address,
+                 "The phone's own address to listen on (used when --listen is not given)")
+      ->envname("MIVO_PHONE_ADDRESS")
+      ->type_name("ADDR");
+  app.add_option("--phone-port", phone_port,
+                 "The command channel port (used when --listen is not given)")
+      ->envname("MIVO_PHONE_PORT")
+      ->check(CLI::Range(0, 65535))
+      ->type_name("N");
+  app.add_option("--tftp-port", tftp_port,
+                 "The utility's TFTP port to send requests to; default 69")
+      ->envname("MIVO_TFTP_PORT")
+      ->check(CLI::Range(1, 65535))
+      ->type_name("N");
+  app.add_flag("--allow-remote", server.allow_remote,
+               "Allow addresses outside 127.0.0.0/8 (listening, and the other address)");
+  app.add_option("--state", options.state_path,
+                 "Keep the phone's settings in FILE across runs (created on first change);\n"
+                 "without it every run starts from the defaults")
+      ->type_name("FILE");
+  app.add_flag("-v,--verbose", server.verbose,
+               "Log every request, reply and TFTP packet to stderr");
+
+  app.add_flag("--boot-code", behaviour.boot_code,
+               "Run in boot code mode: mode answers status 0 and only fwupgrade works");
+  app.add_option("--user-password", behaviour.user_password,
+                 "Password of the login \"user\"; default empty")
+      ->type_name("TEXT");
+  app.add_option("--mac", behaviour.mac, "MAC address text answered to getmac")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("--firmware-version", behaviour.firmware_version, "FW: text of getfirmwareinfo")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("--bsp-version", behaviour.bsp_version, "BSP: text of getfirmwareinfo")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("--boot-version", behaviour.boot_version, "BOOT: text of getfirmwareinfo")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("--hardware-info", behaviour.hardware_info,
+                 "HardwareInfo status line of an import")
+      ->capture_default_str()
+      ->type_name("TEXT");
+  app.add_option("--domain", behaviour.domain, "Domain status line of an import")
+      ->capture_default_str()
+      ->type_name("TEXT");
+
+  const char* kScripted = "Scripted behaviours";
+  app.add_option("--login-status", behaviour.login_status, "Answer every login with status N")
+      ->group(kScripted)
+      ->type_name("N");
+  app.add_option("--import-status", behaviour.import_status,
+                 "End every import with status N (the transfer still runs)")
+      ->group(kScripted)
+      ->type_name("N");
+  app.add_option("--upload-status", behaviour.upload_status,
+                 "End every upload with status N (the transfers still run)")
+      ->group(kScripted)
+      ->type_name("N");
+  app.add_option("--fwupgrade-status", behaviour.fwupgrade_status,
+                 "End every fwupgrade with status N (the transfer still runs)")
+      ->group(kScripted)
+      ->type_name("N");
+  app.add_option("--probe-limit", behaviour.probe_limit,
+                 "Confirm only the first N probes of each connection")
+      ->group(kScripted)
+      ->check(CLI::NonNegativeNumber)
+      ->type_name("N");
+  std::string split;
+  app.add_option("--split-reply", split,
+                 "Write each reply to COMMAND in two writes, the second starting at\n"
+                 "byte BYTE of the reply line, 50 ms later")
+      ->group(kScripted)
+      ->type_name("COMMAND:BYTE");
+  app.add_option("--join-reply", behaviour.join,
+                 "Hold the reply to COMMAND and write it together with the next reply,\n"
+                 "separated by an empty line (CR LF CR LF), in one write")
+      ->group(kScripted)
+      ->type_name("COMMAND");
+  app.add_flag("--mode-without-status", behaviour.mode_without_status,
+               "Answer mode with \"CNF mode\" and no status")
+      ->group(kScripted);
+  std::string mac_change;
+  app.add_option("--change-mac", mac_change,
+                 "From the N-th getmac of a connection on, answer MAC instead")
+      ->group(kScripted)
+      ->type_name("N:MAC");
+  app.add_option("--import-size", behaviour.import_size,
+                 "Send an import of exactly N bytes (the settings text padded with\n"
+                 "comment lines, or cut); the import indication announces N")
+      ->group(kScripted)
+      ->type_name("N");
+  std::string close;
+  app.add_option("--close-at", close,
+                 "Close the connection at POINT of the request COMMAND: request (on\n"
+                 "arrival, unanswered), indication (after the first indication),\n"
+                 "transfer (once its first TFTP transfer started; the transfer stops),\n"
+                 "reply (after the final reply)")
+      ->group(kScripted)
+      ->type_name("COMMAND:POINT");
+
+  const char* kTftp = "TFTP client";
+  app.add_option("--tftp-timeout", server.tftp.timeout_ms,
+                 "Milliseconds before a packet is sent again")
+      ->group(kTftp)
+      ->capture_default_str()
+      ->check(CLI::Range(1, 600000))
+      ->type_name("MS");
+  app.add_option("--tftp-retries", server.tftp.retries,
+                 "Resends of one packet before a transfer fails")
+      ->group(kTftp)
+      ->capture_default_str()
+      ->check(CLI::Range(0, 1000))
+      ->type_name("N");
+  std::vector<int> drops, duplicates, foreigns;
+  std::vector<std::string> delays;
+  const char* kPacketNote =
+      " (packets of each transfer counted from 1 = the request,\n"
+      "resends included; repeatable)";
+  app.add_option("--tftp-drop", drops, std::string("Do not send the N-th packet") + kPacketNote)
+      ->group(kTftp)
+      ->type_name("N");
+  app.add_option("--tftp-duplicate", duplicates,
+                 std::string("Send the N-th packet twice") + kPacketNote)
+      ->group(kTftp)
+      ->type_name("N");
+  app.add_option("--tftp-delay", delays,
+                 std::string("Send the N-th packet MS milliseconds late") + kPacketNote)
+      ->group(kTftp)
+      ->type_name("N:MS");
+  app.add_option("--tftp-foreign", foreigns,
+                 std::string("Send the N-th packet from the other address") + kPacketNote)
+      ->group(kTftp)
+      ->type_name("N");
+  app.add_option("--foreign-address", server.foreign_address,
+                 "The other address used by --tftp-foreign")
+      ->group(kTftp)
+      ->capture_default_str()
+      ->type_name("ADDR");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    result.output = app.help();
+    return result;
+  } catch (const CLI::ParseError& error) {
+    Fail(result, std::string("phonesim: ") + error.what());
+    return result;
+  }
+
+  // The listening end point.
+  server.listen_address = phone_address.empty() ? "127.0.0.1" : phone_address;
+  server.listen_port = phone_port >= 0 ? static_cast<uint16_t>(phone_port) : 5001;
+  if (!listen.empty()) {
+    std::string address;
+    long port = 0;
+    if (!SplitAtColon(listen, address, port) || port > 65535) {
+      Fail(result, "phonesim: --listen wants ADDR:PORT, got \"" + listen + "\"");
+      return result;
+    }
+    server.listen_address = address;
+    server.listen_port = static_cast<uint16_t>(port);
+  }
+  server.tftp_port = static_cast<uint16_t>(tftp_port);
+
+  if (!split.empty()) {
+    std::string command;
+    long at = 0;
+    if (!SplitAtColon(split, command, at) || at == 0) {
+      Fail(result, "phonesim: --split-reply wants COMMAND:BYTE with BYTE above 0");
+      return result;
+    }
+    behaviour.split = PhoneBehaviour::Split{command, static_cast<size_t>(at), 50};
+  }
+  if (!mac_change.empty()) {
+    const size_t colon = mac_change.find(':');
+    const std::string from = mac_change.substr(0, colon);
+    if (colon == std::string::npos || from.empty() ||
+        from.find_first_not_of("0123456789") != std::string::npos || from.size() > 9 ||
+        colon + 1 == mac_change.size()) {
+      Fail(result, "phonesim: --change-mac wants N:MAC");
+      return result;
+    }
+    behaviour.mac_change =
+        PhoneBehaviour::MacChange{std::atoi(from.c_str()), mac_change.substr(colon + 1)};
+  }
+  if (!close.empty()) {
+    const size_t colon = close.rfind(':');
+    const std::string point = colon == std::string::npos ? "" : close.substr(colon + 1);
+    PhoneBehaviour::Close rule;
+    rule.command = close.substr(0, colon);
+    if (point == "request") {
+      rule.point = ClosePoint::kRequest;
+    } else if (point == "indication") {
+      rule.point = ClosePoint::kIndication;
+    } else if (point == "transfer") {
+      rule.point = ClosePoint::kTransfer;
+    } else if (point == "reply") {
+      rule.point = ClosePoint::kReply;
+    } else {
+      Fail(result,
+           "phonesim: --close-at wants COMMAND:POINT with POINT one of request, "
+           "indication, transfer, reply");
+      return result;
+    }
+    if (rule.command.empty()) {
+      Fail(result, "phonesim: --close-at wants COMMAND:POINT");
+      return result;
+    }
+    behaviour.close = rule;
+  }
+  for (int n : drops) server.tftp.faults.push_back({TftpFault::Kind::kDrop, n, 0});
+  for (int n : duplicates) server.tftp.faults.push_back({TftpFault::Kind::kDuplicate, n, 0});
+  for (int n : foreigns) server.tftp.faults.push_back({TftpFault::Kind::kForeign, n, 0});
+  for (const std::string& delay : delays) {
+    std::string packet;
+    long ms = 0;
+    if (!SplitAtColon(delay, packet, ms) ||
+        packet.find_first_not_of("0123456789") != std::string::npos || packet.size() > 9) {
+      Fail(result, "phonesim: --tftp-delay wants N:MS");
+      return result;
+    }
+    server.tftp.faults.push_back(
+        {TftpFault::Kind::kDelay, std::atoi(packet.c_str()), static_cast<int>(ms)});
+  }
+  result.options = std::move(options);
+  return result;
+}
+
+}  // namespace phonesim
