@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace nexinst::fuzz {
+
+// Each entry feeds arbitrary bytes to one parser and checks what must hold
+// for any input; a broken property aborts. Shared by the libFuzzer programs
+// and the corpus test.
+
+// registry.reg text: parses or reports an error; what parses writes back to a
+// text that parses to the same text.
+void RegText(const uint8_t* data, size_t size);
+// Command lines: splitting never fails; joining the arguments after the
+// program and splitting again gives them back.
+void CommandLine(const uint8_t* data, size_t size);
+// install.ini: any text gives a profile whose values fit in 128 characters.
+void InstallIni(const uint8_t* data, size_t size);
+
+}  // namespace nexinst::fuzz
