@@ -24,6 +24,7 @@ int32_t DecimalOf(std::string_view text) {
   for (char c : text) {
     if (c < '0' || c > '9') break;
     value = std::min<int64_t>(std::numeric_limits<int32_t>::max(), value * 10 + (c - '0'));
+    // value stays at most INT32_MAX, so value * 10 + 9 fits in 64 bits.
   }
   return static_cast<int32_t>(value);
 }

@@ -27,7 +27,8 @@ int64_t LeadingNumber(std::string_view text, int64_t limit = std::numeric_limits
   int64_t value = 0;
   for (char c : text) {
     if (!IsDigit(c)) break;
-    value = std::min<int64_t>(limit, value * 10 + (c - '0'));
+    const int64_t digit = c - '0';
+    value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
   }
   return value;
 }
@@ -242,7 +243,7 @@ bool PhoneSettings::StoreValue(int row, std::string_view value, int32_t itemInde
     const size_t size = TextSlotSize(kind);
     const size_t length = std::min(value.size(), size - 1);
     std::memset(slot, 0, size);
-    std::memcpy(slot, value.data(), length);
+    if (length > 0) std::memcpy(slot, value.data(), length);
     return true;
   }
   if (kind == kKindAddress) {

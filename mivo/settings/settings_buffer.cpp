@@ -11,7 +11,7 @@ std::string_view SettingsBuffer::Text() const {
 bool SettingsBuffer::Assign(std::string_view text) {
   if (text.size() > kCapacity) return false;
   Clear();
-  std::memcpy(m_bytes.data(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(m_bytes.data(), text.data(), text.size());
   return true;
 }
 
@@ -24,7 +24,7 @@ bool SettingsBuffer::Replace(size_t offset, size_t count, std::string_view text)
   if (newLength > kCapacity) return false;
   char* at = m_bytes.data() + offset;
   std::memmove(at + text.size(), at + count, length - offset - count);
-  std::memcpy(at, text.data(), text.size());
+  if (!text.empty()) std::memcpy(at, text.data(), text.size());
   std::memset(m_bytes.data() + newLength, 0, m_bytes.size() - newLength);
   return true;
 }
