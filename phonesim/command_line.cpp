@@ -49,7 +49,8 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
                  "Read further options from FILE: one option per line as name=value\n"
                  "(long option name without dashes, e.g. probe-limit=3; a flag as\n"
                  "name=true; repeatable options as name=[v1,v2]); '#' starts a comment;\n"
-                 "the command line wins");
+                 "the command line wins")
+      ->type_name("FILE");
   app.get_formatter()->column_width(34);
 
   std::string listen;
@@ -178,8 +179,8 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
   std::vector<int> drops, duplicates, foreigns;
   std::vector<std::string> delays;
   const char* kPacketNote =
-      " (packets of each transfer counted from 1 = the request,\n"
-      "resends included; repeatable)";
+      "\n(packets of each transfer count from 1, the request; resends count\n"
+      "too; repeatable)";
   app.add_option("--tftp-drop", drops, std::string("Do not send the N-th packet") + kPacketNote)
       ->group(kTftp)
       ->type_name("N");

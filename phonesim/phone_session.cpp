@@ -259,8 +259,13 @@ void PhoneSession::Firmware(const std::string& argument) {
 }
 
 void PhoneSession::OnTransferDone(const TftpResult& result) {
-  m_port.Log(result.ok ? "transfer done (" + std::to_string(result.data.size()) + " bytes read)"
-                       : "transfer failed: " + result.message);
+  if (!result.ok) {
+    m_port.Log("transfer failed: " + result.message);
+  } else {
+    m_port.Log(result.data.empty()
+                   ? std::string("transfer done")
+                   : "transfer done, " + std::to_string(result.data.size()) + " bytes read");
+  }
   switch (m_operation) {
     case Operation::kNone:
       return;

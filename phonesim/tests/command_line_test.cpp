@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace phonesim {
 namespace {
@@ -118,6 +120,30 @@ TEST(CommandLine, EnvironmentGivesThePortsAndOptionsWin) {
   unsetenv("MIVO_PHONE_ADDRESS");
   unsetenv("MIVO_PHONE_PORT");
   unsetenv("MIVO_TFTP_PORT");
+}
+
+TEST(CommandLine, ReadsAScenarioFileAndTheCommandLineWins) {
+  const std::string path = ::testing::TempDir() + "phonesim-scenario.ini";
+  {
+    std::ofstream file(path);
+    file << "# a phone that stops answering\n"
+            "probe-limit=3\n"
+            "mode-without-status=true\n"
+            "tftp-drop=[2,5]\n"
+            "close-at=login:reply\n"
+            "mac=AA\n";
+  }
+  auto result = Parse({"--scenario", path.c_str(), "--mac", "BB"});
+  ASSERT_TRUE(result.options) << result.output;
+  const ServerConfig& server = result.options->server;
+  EXPECT_EQ(server.behaviour.probe_limit, 3);
+  EXPECT_TRUE(server.behaviour.mode_without_status);
+  ASSERT_EQ(server.tftp.faults.size(), 2u);
+  EXPECT_EQ(server.tftp.faults[1].packet, 5);
+  ASSERT_TRUE(server.behaviour.close);
+  EXPECT_EQ(server.behaviour.close->point, ClosePoint::kReply);
+  EXPECT_EQ(server.behaviour.mac, "BB");
+  std::remove(path.c_str());
 }
 
 TEST(CommandLine, RefusesMalformedValues) {
