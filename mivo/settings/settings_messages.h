@@ -67,6 +67,30 @@ inline constexpr std::string_view kFirmwareExtension =
     "The proper firmware image filename extension should be \"%s\" or \"%s\"";
 inline constexpr int kIncorrectFirmwareVersionCode = 205;
 
+// Texts of the check codes of Check value and Parse line (0, 1, 2, 3, 201, 202, 203),
+// the same words as the phone error table of the link shows for these codes.
+// "Unknown error !" for any other code.
+inline std::string_view CheckCodeText(int code) {
+  switch (code) {
+    case 0:
+      return "No error";
+    case 1:
+      return "String length is too long.";
+    case 2:
+      return "Number is out of range.";
+    case 3:
+      return "Incorrect IP address format.";
+    case 201:
+      return "Unknown setting parameter.";
+    case 202:
+      return "Setting value is not available.";
+    case 203:
+      return "No equal sign '=' between setting parameter and setting value.";
+    default:
+      return "Unknown error !";
+  }
+}
+
 // printf-style filling of one of the patterns above; arguments are ints and
 // zero-terminated strings, as the pattern's %d and %s ask.
 template <typename... Args>

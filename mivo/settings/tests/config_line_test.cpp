@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "phone_settings.h"
+#include "settings_messages.h"
 
 namespace mivo {
 namespace {
@@ -116,6 +117,17 @@ TEST(ParseLine, CommentsAreRecognisedBeforeAnythingElse) {
   // Only a "#" in the first column makes a comment.
   EXPECT_EQ(ParseLine(" #x=1", settings, parsed), kParseNoRow);
   EXPECT_EQ(parsed.code, kCheckUnknownName);
+}
+
+TEST(ParseLine, CodesHaveTheirTexts) {
+  EXPECT_EQ(messages::CheckCodeText(1), "String length is too long.");
+  EXPECT_EQ(messages::CheckCodeText(2), "Number is out of range.");
+  EXPECT_EQ(messages::CheckCodeText(3), "Incorrect IP address format.");
+  EXPECT_EQ(messages::CheckCodeText(201), "Unknown setting parameter.");
+  EXPECT_EQ(messages::CheckCodeText(202), "Setting value is not available.");
+  EXPECT_EQ(messages::CheckCodeText(203),
+            "No equal sign '=' between setting parameter and setting value.");
+  EXPECT_EQ(messages::CheckCodeText(7), "Unknown error !");
 }
 
 }  // namespace
