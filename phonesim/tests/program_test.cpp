@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -158,6 +159,14 @@ class CommandClient {
     m_received.clear();
     return text;
   }
+  // What one receive call returns (empty after the time-out or a close).
+  std::string ReadOnce(int timeout_ms = 5000) {
+    if (!Readable(m_socket.fd(), timeout_ms)) return {};
+    char buffer[512];
+    ssize_t got = ::recv(m_socket.fd(), buffer, sizeof buffer, 0);
+    if (got <= 0) m_closed = true;
+    return got <= 0 ? std::string() : std::string(buffer, static_cast<size_t>(got));
+  }
   bool Closed() {
     Read(1, 2000);
     return m_closed;
@@ -306,6 +315,99 @@ TEST_F(ProgramTest, ReportsAFailedTransferInTheConfirmation) {
   EXPECT_EQ(utility.Read(1), "CNF fwupgrade 0\r\n");
   Stop();
 }
+
+// Each scripted fault as the utility sees it on the wire. A step sends its
+// request, then either reads one receive call (`once`), or reads up to the
+// expected number of lines, or checks that the phone closed the connection.
+struct Step {
+  std::string send;
+  std::string expect;
+  enum Read { kLines, kOnce, kNothing, kClosed } read = kLines;
+};
+
+struct FaultCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::vector<Step> steps;
+  const char* log_line = "";
+};
+
+size_t LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+class ProgramFaultTest : public ProgramTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(ProgramFaultTest, ShowsTheScriptedFaultOnTheWire) {
+  const FaultCase& c = GetParam();
+  m_tftp.Serve("p006.bin", std::string(2000, 'i'));
+  Start(c.options);
+  CommandClient utility(m_port);
+  for (const Step& step : c.steps) {
+    SCOPED_TRACE(step.send);
+    if (!step.send.empty()) utility.Send(step.send);
+    switch (step.read) {
+      case Step::kLines:
+        EXPECT_EQ(utility.Read(LineCount(step.expect)), step.expect);
+        break;
+      case Step::kOnce:
+        EXPECT_EQ(utility.ReadOnce(), step.expect);
+        break;
+      case Step::kNothing:
+        EXPECT_EQ(utility.Read(1, 300), "");
+        break;
+      case Step::kClosed:
+        EXPECT_EQ(utility.Read(LineCount(step.expect), 2000), step.expect);
+        EXPECT_TRUE(utility.Closed());
+        break;
+    }
+  }
+  const std::string log = Stop();
+  EXPECT_NE(log.find(c.log_line), std::string::npos) << log;
+}
+
+const FaultCase kFaults[] = {
+    {"SplitReply",
+     {"--split-reply", "login:7"},
+     {{"REQ login admin qopwix\r\n\r\n", "CNF log", Step::kOnce}, {"", "in 0\r\n", Step::kOnce}}},
+    {"JoinedReplies",
+     {"--join-reply", "login"},
+     {{"REQ login admin qopwix\r\n\r\n", "", Step::kNothing},
+      {"REQ mode\r\n", "CNF login 0\r\n\r\nCNF mode 1\r\n", Step::kOnce}}},
+    {"ModeWithoutStatus", {"--mode-without-status"}, {{"REQ mode\r\n", "CNF mode\r\n"}}},
+    {"BootCode",
+     {"--boot-code"},
+     {{"REQ mode\r\n", "CNF mode 0\r\n"},
+      {"REQ login admin qopwix\r\n\r\n", "", Step::kNothing},
+      {"REQ fwupgrade p006.bin\r\n", "CNF fwupgrade 0\r\n"}}},
+    {"ProbeLimit",
+     {"--probe-limit", "1"},
+     {{"REQ probe\r\n", "CNF probe\r\n"},
+      {"REQ probe\r\n", "", Step::kNothing},
+      {"REQ getmac\r\n", "CNF getmac 02:00:00:00:58:37\r\n"}}},
+    {"MacChange",
+     {"--change-mac", "2:02:00:00:00:11:22"},
+     {{"REQ getmac\r\n", "CNF getmac 02:00:00:00:58:37\r\n"},
+      {"REQ getmac\r\n", "CNF getmac 02:00:00:00:11:22\r\n"}}},
+    {"ForcedStatuses",
+     {"--login-status", "1", "--fwupgrade-status", "11"},
+     {{"REQ login admin qopwix\r\n\r\n", "CNF login 1\r\n"},
+      {"REQ fwupgrade p006.bin\r\n", "CNF fwupgrade 11\r\n"}}},
+    {"CloseOnRequest",
+     {"--close-at", "login:request"},
+     {{"REQ login admin qopwix\r\n\r\n", "", Step::kClosed}}},
+    {"CloseAfterIndication",
+     {"--close-at", "import:indication", "--import-size", "100"},
+     {{"REQ import\r\n", "IND import 100\r\n", Step::kClosed}}},
+    {"CloseAfterReply",
+     {"--close-at", "fwupgrade:reply"},
+     {{"REQ fwupgrade p006.bin\r\n", "CNF fwupgrade 0\r\n", Step::kClosed}}},
+    {"DroppedDelayedAndDoubledPackets",
+     {"--tftp-drop", "2", "--tftp-delay", "4:300", "--tftp-duplicate", "5"},
+     {{"REQ fwupgrade p006.bin\r\n", "CNF fwupgrade 0\r\n"}},
+     "delayed 300 ms"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
 
 TEST(ProgramSafety, RefusesAddressesOutsideLoopbackUnlessAllowed) {
   for (const char* listen : {"10.0.0.1:0", "0.0.0.0:0"}) {
