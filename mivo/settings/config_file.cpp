@@ -130,7 +130,9 @@ LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& b
   ParsedSettingLine parsed;
   BufferLine line;
   size_t position = 0;
-  while (NextLine(buffer.Text(), position, line)) {
+  // The text view is taken again only after the buffer was edited.
+  std::string_view text = buffer.Text();
+  while (NextLine(text, position, line)) {
     const int row = ParseLine(line.text, settings, parsed);
     if (row == kRowPhBookCount) phoneBook.count = DecimalOf(parsed.value);
     if (row == kParseComment) continue;
@@ -146,6 +148,7 @@ LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& b
       }
       if (parsed.security) {
         buffer.Erase(line.start, line.breakEnd - line.start);
+        text = buffer.Text();
         position = line.start;
       }
       continue;
@@ -159,7 +162,6 @@ LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& b
       continue;
     }
 
-    const std::string_view text = buffer.Text();
     SettingErrorContext context;
     context.lineNumber = LineNumberAt(text, line.start);
     context.restSize = text.size() - (line.breakEnd - line.start);
@@ -168,6 +170,7 @@ LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& b
       case SettingDialogResult::kApply:
         // The corrected line takes the old one's place and is checked again.
         if (buffer.Replace(line.start, line.breakEnd - line.start, answer.correctedLine)) {
+          text = buffer.Text();
           position = line.start;
         } else {
           Warn(ui, messages::Format(messages::kCorrectedLineTooLarge, kBufferKBytes));
@@ -175,6 +178,7 @@ LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& b
         break;
       case SettingDialogResult::kDelete:
         buffer.Erase(line.start, line.breakEnd - line.start);
+        text = buffer.Text();
         position = line.start;
         break;
       case SettingDialogResult::kSkip:

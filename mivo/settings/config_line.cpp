@@ -20,33 +20,31 @@ std::string_view TrimBlanks(std::string_view text) {
 
 bool NextLine(std::string_view text, size_t& position, BufferLine& line) {
   // The text ends at the first zero byte, whatever the view's size.
-  if (const size_t zero = text.find('\0'); zero != std::string_view::npos) {
-    text = text.substr(0, zero);
-  }
+  const auto atEnd = [&text](size_t at) { return at >= text.size() || text[at] == '\0'; };
   size_t at = position;
-  while (at < text.size() && IsBreak(text[at])) ++at;
-  if (at >= text.size()) {
-    position = text.size();
+  while (!atEnd(at) && IsBreak(text[at])) ++at;
+  if (atEnd(at)) {
+    position = at;
     return false;
   }
   line.start = at;
   size_t end = at;
-  while (end < text.size() && !IsBreak(text[end])) ++end;
+  while (!atEnd(end) && !IsBreak(text[end])) ++end;
   line.end = end;
   line.text.assign(text.substr(at, std::min(end - at, kMaxLineLength)));
   // One line end belongs to the line itself (CR LF, CR or LF).
   size_t breakEnd = end;
-  if (breakEnd < text.size() && text[breakEnd] == '\r') {
+  if (!atEnd(breakEnd) && text[breakEnd] == '\r') {
     ++breakEnd;
-    if (breakEnd < text.size() && text[breakEnd] == '\n') ++breakEnd;
-  } else if (breakEnd < text.size() && text[breakEnd] == '\n') {
+    if (!atEnd(breakEnd) && text[breakEnd] == '\n') ++breakEnd;
+  } else if (!atEnd(breakEnd) && text[breakEnd] == '\n') {
     ++breakEnd;
   }
   line.breakEnd = breakEnd;
   size_t next = end;
-  while (next < text.size() && IsBreak(text[next])) ++next;
+  while (!atEnd(next) && IsBreak(text[next])) ++next;
   position = next;
-  line.last = next >= text.size();
+  line.last = atEnd(next);
   return true;
 }
 
