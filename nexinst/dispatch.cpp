@@ -102,22 +102,29 @@ int32_t Installer::Dispatch(std::string_view line) {
       case Op::kUsage:
         ShowUsage();
         return 0;
-      case Op::kConvertNuvexProfile:
-        // Profile conversion of older products is not part of this program yet.
+      case Op::kConvertNuvexProfile: {
+        std::string_view name = WithoutEnclosingQuotes(RestOfLine(line, pos, word));
+        if (!name.empty()) ConvertNuvexProfile(name);
         return m_exit_code;
+      }
       case Op::kSetHarbekKey:
         SetHarbekKey();
         return m_exit_code;
       case Op::kStopZcsvc:
       case Op::kStartZcsvc:
+        if (IsXpOrLater()) Enable_XP_Zero_Config_Service(option.op == Op::kStartZcsvc);
+        return m_exit_code;
       case Op::kRegistryZcsvc:
+        if (IsXpOrLater()) Create_XP_Zero_Config_Service_Registry();
+        return m_exit_code;
       case Op::kAsyncRegZcsvc:
+        return AsyncRegZcsvc();
       case Op::kClearChkBoxZcsvc:
       case Op::kSetChkBoxZcsvc:
+        return SetZcsvcCheckBox(option.op == Op::kSetChkBoxZcsvc);
       case Op::kClearChkBoxShowIcon:
       case Op::kSetChkBoxShowIcon:
-        // Service and connection settings are not part of this program yet.
-        return m_exit_code;
+        return SetShowIconCheckBox(option.op == Op::kSetChkBoxShowIcon);
       case Op::kSetCorvaneSku:
         Set_Corvane_Default_Domain();
         return m_exit_code;

@@ -36,7 +36,8 @@ class Installer {
   int32_t Dispatch(std::string_view command_line);
 
   // Programs (process_runner.cpp).
-  void RunAndWait(std::string_view command_line);
+  // Returns true when the program's exit code could be read.
+  bool RunAndWait(std::string_view command_line);
   void RunDeviceTool(std::string_view arguments);
   void StartWithoutWaiting(std::string_view command_line);
   void ExitAirtrak();
@@ -64,6 +65,21 @@ class Installer {
                        std::string& instance_key);
   bool WaitForNetClass(const std::string& instance_key);
   bool WaitForDriver(const std::string& instance_key, std::string& driver_index);
+
+  // Zero-configuration service, check boxes and band settings (zero_config.cpp).
+  void Enable_XP_Zero_Config_Service(bool start);
+  uint32_t Get_WZCSVC_status(const char* trace_prefix);
+  void Create_XP_Zero_Config_Service_Registry();
+  int32_t AsyncRegZcsvc();
+  bool LookForCard(const std::vector<std::string>& ids);
+  void FixNetBand(const std::string& adapter_key, bool dual_band);
+  int32_t SetZcsvcCheckBox(bool set);
+  int32_t SetShowIconCheckBox(bool set);
+  void RunNet(const char* command);
+
+  // Profile conversion (profile_conversion.cpp).
+  void ConvertNuvexProfile(std::string_view uninstall_key_name);
+  bool FindNuvexFolder(std::string_view uninstall_key_name, std::string& folder);
 
   // Helpers.
   void Trace(std::string_view text) { m_host.Trace(text); }

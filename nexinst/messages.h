@@ -63,4 +63,48 @@ inline constexpr char kWaitDelay5[] = "Wait_Device_install: delay 5 seconds for 
 inline constexpr char kWaitEnable[] = "Wait_Device_install: Enable the device...\n";
 inline constexpr char kWaitSuccess[] = "Wait_Device_install: return successfully\n";
 
+// Zero-configuration service.
+inline constexpr char kChangeConfigOk[] =
+    "Enable_XP_Zero_Config_Service: call ChangeServiceConfig ok!";
+inline constexpr char kChangeConfigError[] =
+    "Enable_XP_Zero_Config_Service: Error ChangeServiceConfig!!!";
+inline constexpr char kEnableOpenService[] = "Enable_XP_Zero_Config_Service: Error OpenService!!!";
+inline constexpr char kEnableLock[] = "Enable_XP_Zero_Config_Service: Error LockServiceDatabase!!!";
+inline constexpr char kEnableOpenManager[] =
+    "Enable_XP_Zero_Config_Service: Error OpenSCManager!!!";
+inline constexpr char kStatusPrefix[] = "Get_WZCSVC_status";
+inline constexpr char kRegistryPrefix[] = "Create_XP_Zero_Config_Service_Registry";
+inline constexpr char kErrorOpenService[] = "%s: Error OpenService!!!";
+inline constexpr char kErrorOpenManager[] = "%s: Error OpenSCManager!!!";
+inline constexpr char kNoCardFound[] =
+    "Create_XP_Zero_Config_Service_Registry_Async: No card found!\n";
+inline constexpr char kFix1Success[] = "Fix NetBand #1 success (NIC root)!\n";
+inline constexpr char kFix1Failed[] = "Fix NetBand #1 failed (NIC root)!\n";
+inline constexpr char kFix2Success[] = "Fix NetBand #2 success (all profiles)!\n";
+inline constexpr char kFix2Failed[] = "Fix NetBand #2 failed (all profiles)!\n";
+inline constexpr char kFix3Success[] = "Fix NetBand #3 success (Ndi\\params\\NetBand)!\n";
+inline constexpr char kFix3Failed[] = "Fix NetBand #3 failed (Ndi\\params\\NetBand)!\n";
+inline constexpr char kFix4Success[] = "Fix NetBand #4 success (Ndi\\params\\NetBand\\enum)!\n";
+inline constexpr char kFix4Failed[] = "Fix NetBand #4 failed (Ndi\\params\\NetBand\\enum)!\n";
+inline constexpr char kErrorWzcsvcKey[] = "--------- Error WZCSVC KEY -----------\n";
+inline constexpr char kErrorKeyEnd[] = "\n-------------------------------------\n\n";
+inline constexpr char kErrorReadControlFlags[] =
+    "\n--------- Error read WZCSVC 'ControlFlags' -----------\n";
+inline constexpr char kErrorSetControlFlags[] =
+    "\n--------- Error set WZCSVC 'ControlFlags' -----------\n";
+inline constexpr char kErrorShowIconKey[] = "--------- Error Open ShowIcon KEY -----------\n";
+inline constexpr char kErrorReadShowIcon[] = "\n--------- Error read ShowIcon key -----------\n";
+inline constexpr char kErrorSetShowIcon[] = "\n--------- Error set ShowIcon key -----------\n";
+inline constexpr char kShowIconSet[] = "ControlFlags of ShowIcon is set ok!\n";
+
+// Profile conversion.
+inline constexpr char kOpenKeyFailed[] = "RegOpenKeyEx is failed\n";
+inline constexpr char kQueryUninstallFailed[] = "RegQueryValueEx 'UninstallString' failed\n";
+inline constexpr char kNoUnwise[] = "Cannot find 'UNWISE.EXE'\n";
+inline constexpr char kDashLine[] = "------------------------\n";
+inline constexpr char kNoUnwiseFile[] = "UNWISE.EXE does NOT exists\n";
+inline constexpr char kNoInstallLog[] = "INSTALL.LOG does NOT exists\n";
+inline constexpr char kNoProfilePro[] = "Profile.Pro doesn't exist";
+inline constexpr char kOpenProfileProFailed[] = "Open Profile.Pro is failed!";
+
 }  // namespace nexinst::msg

@@ -44,7 +44,7 @@ constexpr UsageLine kUsageLines[] = {
 
 }  // namespace
 
-void Installer::RunAndWait(std::string_view command_line) {
+bool Installer::RunAndWait(std::string_view command_line) {
   std::optional<ProcessId> process = m_host.Start(command_line, /*hidden=*/true);
   if (process) {
     for (int waited = 0; waited < kWaitLimitMs; waited += kPollMs) {
@@ -53,11 +53,11 @@ void Installer::RunAndWait(std::string_view command_line) {
     m_host.Pause(kPauseAfterRunMs);
   }
   m_exit_code = -1;
-  if (process) {
-    if (std::optional<uint32_t> code = m_host.ExitCode(*process)) {
-      m_exit_code = static_cast<int32_t>(*code);
-    }
-  }
+  if (!process) return false;
+  std::optional<uint32_t> code = m_host.ExitCode(*process);
+  if (!code) return false;
+  m_exit_code = static_cast<int32_t>(*code);
+  return true;
 }
 
 void Installer::RunDeviceTool(std::string_view arguments) {

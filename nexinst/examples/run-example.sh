@@ -7,5 +7,5 @@ shift
 scratch=$(mktemp -d)
 cp -R "$(dirname "$0")/root/." "$scratch/"
 cp "$program" "$scratch/program/nexinst"
-NEXINST_ROOT=$scratch NEXINST_WAIT_SCALE=${NEXINST_WAIT_SCALE:-0.01} "$scratch/program/nexinst" "$@" && status=0 || status=$?
+PATH="$scratch/bin:$PATH" NEXINST_ROOT=$scratch NEXINST_WAIT_SCALE=${NEXINST_WAIT_SCALE:-0.01} "$scratch/program/nexinst" "$@" && status=0 || status=$?
 echo "exit code: $status; the machine is in $scratch" >&2

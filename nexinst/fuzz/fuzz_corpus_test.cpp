@@ -35,6 +35,26 @@ std::vector<std::string> Corpus() {
       std::string(70000, '['),
       std::string(4096, '\\') + "\"",
   };
+  // profile.pro shapes: header and location with N, F and K set.
+  auto profile = [](uint32_t n, uint32_t f, uint32_t k, size_t size) {
+    std::string bytes(size, '\x5a');
+    auto put = [&](size_t at, uint32_t v) {
+      for (int i = 0; i < 4 && at + static_cast<size_t>(i) < size; ++i) {
+        bytes[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+      }
+    };
+    put(8, n);
+    put(48, f);
+    put(52, k);
+    return bytes;
+  };
+  for (uint32_t k : {0u, 1u, 5u, 32u, 33u, 40u, 0xFFFFFFFFu}) {
+    for (size_t size : {44u, 123u, 124u, 320u, 1100u, 124u + 196u * 40u}) {
+      corpus.push_back(profile(1, 0, k, size));
+      corpus.push_back(profile(0xFFFFFFFF, 0xFFFFFFFF, k, size));
+      corpus.push_back(profile(2, 3, k, size));
+    }
+  }
   static constexpr char kAlphabet[] = "REGDIT4[]\\\"=@:,hexdword0123456789abf()\n\r \t;#";
   std::mt19937 random(5837);
   for (int i = 0; i < 200; ++i) {
@@ -51,6 +71,7 @@ TEST(FuzzCorpusTest, EveryEntrySurvivesTheCorpus) {
     RegText(data, input.size());
     CommandLine(data, input.size());
     InstallIni(data, input.size());
+    ProfilePro(data, input.size());
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "profile_file.h"
+#include "profile_pro.h"
 #include "reg_text.h"
 #include "win_command_line.h"
 
@@ -50,6 +51,21 @@ void InstallIni(const uint8_t* data, size_t size) {
   ProfileFile profile = ProfileFile::Parse(text);
   Require(profile.Get("HARDWARE_ID_LIST", "1").size() <= ProfileFile::kMaxValue);
   Require(profile.Get("INFO", "INF_File_name").size() <= ProfileFile::kMaxValue);
+}
+
+void ProfilePro(const uint8_t* data, size_t size) {
+  ProfileProRead read = ReadProfilePro(std::span<const uint8_t>(data, size));
+  Require(read.records.size() <= kMaxNuvexProfiles);
+  Require(!read.records.empty() || !read.traces.empty());
+  for (const ProxServiceRecord& record : read.records) {
+    NuvexProfile profile = DecodeProfile(record);
+    Require(profile.name.size() <= 33 && profile.ssid.size() <= 33);
+    for (const auto& [name, value] : ConvertedProfileValues(profile)) {
+      if (name.starts_with("SharedKey") && value.type == kRegSz) {
+        Require(value.AsText().size() <= 32);
+      }
+    }
+  }
 }
 
 }  // namespace nexinst::fuzz

@@ -18,4 +18,8 @@ void CommandLine(const uint8_t* data, size_t size);
 // install.ini: any text gives a profile whose values fit in 128 characters.
 void InstallIni(const uint8_t* data, size_t size);
 
+// profile.pro: at most 32 complete records come out, and every converted
+// profile has its fixed set of values with keys of at most 32 hex digits.
+void ProfilePro(const uint8_t* data, size_t size);
+
 }  // namespace nexinst::fuzz

@@ -32,6 +32,7 @@ class FakeHost : public Host {
   std::map<std::string, std::string> ini;  // "SECTION/KEY" as written
   std::deque<Program> programs;            // taken in start order; default: ends at once, 0
   bool answer_yes = true;
+  std::optional<uint32_t> service_state;  // nullopt: no service manager
 
   std::vector<Started> started;
   std::vector<int> pauses;
@@ -91,10 +92,10 @@ class FakeHost : public Host {
     return std::nullopt;
   }
   bool DeleteFile(std::string_view) override { return false; }
-  bool ServiceManagerAvailable() override { return false; }
-  bool LockServiceDatabase() override { return false; }
+  bool ServiceManagerAvailable() override { return service_state.has_value(); }
+  bool LockServiceDatabase() override { return service_state.has_value(); }
   void UnlockServiceDatabase() override {}
-  std::optional<uint32_t> ServiceState(std::string_view) override { return std::nullopt; }
+  std::optional<uint32_t> ServiceState(std::string_view) override { return service_state; }
   bool SetServiceStartType(std::string_view, uint32_t) override { return false; }
 
  private:

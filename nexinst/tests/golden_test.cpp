@@ -7,9 +7,11 @@
 // Scenario folder:
 //   args          the arguments, one per line
 //   stdin         optional: what the program reads on stdin (else nothing)
-//   root/         the machine: registry.reg, system.ini, services.ini,
-//                 program/install.ini, Windows/..., bin/ (first on PATH)
-//   expected/     exit_code, stdout, stderr, registry.reg, calls.log, files
+//   root/         the machine: registry.reg ($ROOT in it stands for the
+//                 root's path), system.ini, services.ini, program/install.ini,
+//                 Windows/..., bin/ (first on PATH)
+//   expected/     exit_code, stdout, stderr, registry.reg, services.ini,
+//                 calls.log, files (the files left, apart from those compared)
 //
 // The runner puts nexinst into root/program/ and the fake tool
 // (fake_tool.sh) at root/program/drvhelpnt.exe, root/program/drvhelpcl.exe
@@ -84,7 +86,7 @@ void PlaceFakeTool(const fs::path& path) {
 }
 
 struct Result {
-  std::string exit_code, stdout_text, stderr_text, registry, calls, files;
+  std::string exit_code, stdout_text, stderr_text, registry, services, calls, files;
 };
 
 class GoldenScenario : public ::testing::TestWithParam<std::string> {
@@ -120,6 +122,11 @@ class GoldenScenario : public ::testing::TestWithParam<std::string> {
       fs::path target = fake;
       PlaceFakeTool(target.replace_extension());
       fs::remove(fake);
+    }
+    // A registry may name files in the root: $ROOT stands for its path.
+    fs::path registry = m_root / "registry.reg";
+    if (fs::exists(registry)) {
+      WriteText(registry, ReplaceAll(ReadText(registry), "$ROOT", m_root.string()));
     }
     fs::path program = m_root / "program/nexinst";
     std::error_code error;
@@ -171,6 +178,7 @@ class GoldenScenario : public ::testing::TestWithParam<std::string> {
     result.stdout_text = clean(ReadText(m_work / "stdout"));
     result.stderr_text = clean(ReadText(m_work / "stderr"));
     result.registry = clean(ReadText(m_root / "registry.reg"));
+    result.services = ReadText(m_root / "services.ini");
     result.calls = clean(ReadText(m_root / "calls.log"));
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
@@ -195,9 +203,10 @@ TEST_P(GoldenScenario, MatchesExpectedFiles) {
   PrepareRoot();
   Result actual = Collect(RunProgram());
   const std::pair<const char*, const std::string*> outputs[] = {
-      {"exit_code", &actual.exit_code}, {"stdout", &actual.stdout_text},
-      {"stderr", &actual.stderr_text},  {"registry.reg", &actual.registry},
-      {"calls.log", &actual.calls},     {"files", &actual.files},
+      {"exit_code", &actual.exit_code},   {"stdout", &actual.stdout_text},
+      {"stderr", &actual.stderr_text},    {"registry.reg", &actual.registry},
+      {"services.ini", &actual.services}, {"calls.log", &actual.calls},
+      {"files", &actual.files},
   };
   fs::path expected = m_scenario / "expected";
   const char* regenerate = std::getenv("NEXINST_REGENERATE");

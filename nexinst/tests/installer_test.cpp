@@ -132,6 +132,44 @@ TEST_F(InstallerTest, WaitForDeviceCountsItsPauses) {
             "\"/opt/card/Setup/drvhelpnt.exe\" -enable PCI\\VEN_1&DEV_2 0004");
 }
 
+TEST_F(InstallerTest, AsyncRegistrationGivesUpAfterAboutAMinute) {
+  host.ini["HARDWARE_ID_LIST/1"] = "PCI\\VEN_168C&DEV_0013&SUBSYS_00E50E11";
+  EXPECT_EQ(Run("-AsyncRegZCSVC"), 0);
+  EXPECT_EQ(host.pauses.front(), 10000);
+  EXPECT_EQ(host.pauses.size(), 11u);
+  EXPECT_EQ(TotalPauseMs(), 60000);
+  EXPECT_EQ(host.traces, "Create_XP_Zero_Config_Service_Registry_Async: No card found!\n");
+  EXPECT_TRUE(host.started.empty());
+}
+
+TEST_F(InstallerTest, AsyncRegistrationFindsTheCardLateAndRegisters) {
+  const std::string adapter =
+      "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0007";
+  host.ini["HARDWARE_ID_LIST/1"] = "pci\\ven_1114&dev_0506";
+  host.service_state = kServiceStopped;
+  // The card appears while the program waits: after the third look.
+  struct AppearingHost : FakeHost {
+    std::string key;
+    int looks = 0;
+    void Pause(int ms) override {
+      FakeHost::Pause(ms);
+      if (ms == 5000 && ++looks == 3) {
+        tree.CreateKey(key);
+        tree.SetValue(key, "MatchingDeviceID", RegValue::String("PCI\\VEN_1114&DEV_0506"));
+        tree.SetValue(key, "NetCfgInstanceId", RegValue::String("{1}"));
+      }
+    }
+  } appearing;
+  appearing.key = adapter;
+  appearing.ini = host.ini;
+  appearing.service_state = kServiceStopped;
+  EXPECT_EQ(Installer(appearing).Run("-AsyncRegZCSVC"), 0);
+  EXPECT_THAT(appearing.pauses, ElementsAre(10000, 5000, 5000, 5000, 3000, 500, 2000, 500, 2000));
+  ASSERT_EQ(appearing.started.size(), 2u);
+  EXPECT_EQ(appearing.started[0].command_line, "net start wzcsvc");
+  EXPECT_EQ(appearing.started[1].command_line, "net stop wzcsvc");
+}
+
 TEST(RegDomainTest, LanguageTable) {
   struct Case {
     uint16_t lang_id;
