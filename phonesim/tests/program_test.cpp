@@ -409,6 +409,19 @@ const FaultCase kFaults[] = {
 INSTANTIATE_TEST_SUITE_P(Faults, ProgramFaultTest, ::testing::ValuesIn(kFaults),
                          [](const auto& test_info) { return std::string(test_info.param.name); });
 
+TEST(ProgramCommandLine, HelpGoesToStdoutAndBadOptionsFail) {
+  Child help({PHONESIM_PROGRAM, "--help"}, true);
+  EXPECT_EQ(help.Wait(), 0);
+  const std::string text = help.ReadAll(false);
+  EXPECT_NE(text.find("--listen ADDR:PORT"), std::string::npos);
+  EXPECT_NE(text.find("--tftp-port"), std::string::npos);
+
+  Child bad({PHONESIM_PROGRAM, "--listen", "nowhere"}, true);
+  EXPECT_EQ(bad.Wait(), 2);
+  EXPECT_EQ(bad.ReadAll(false), "");
+  EXPECT_NE(bad.ReadAll(true).find("--listen wants ADDR:PORT"), std::string::npos);
+}
+
 TEST(ProgramSafety, RefusesAddressesOutsideLoopbackUnlessAllowed) {
   for (const char* listen : {"10.0.0.1:0", "0.0.0.0:0"}) {
     Child phone({PHONESIM_PROGRAM, "--listen", listen}, true);

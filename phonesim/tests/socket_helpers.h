@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,21 +72,22 @@ inline uint16_t FreeUdpPort() {
 class Child {
  public:
   explicit Child(const std::vector<std::string>& arguments, bool capture_stderr = false) {
-    int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+    // stderr goes to a memory file, never a pipe, so that a long log cannot
+    // block the child while the test waits for it.
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    m_stderr = ::memfd_create("child-stderr", MFD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    if (capture_stderr) posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    if (capture_stderr) posix_spawn_file_actions_adddup2(&actions, m_stderr, 2);
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    ::close(err[1]);
     m_stdout = out[0];
-    m_stderr = err[0];
   }
   ~Child() {
     Stop();
@@ -104,13 +106,16 @@ class Child {
     while (Readable(m_stdout, timeout_ms) && ::read(m_stdout, &c, 1) == 1 && c != '\n') line += c;
     return line;
   }
-  // Everything the child wrote to a stream until it exited.
+  // Everything the child wrote to a stream so far (stdout: until it exited).
   std::string ReadAll(bool from_stderr) {
     std::string all;
     char buffer[4096];
     ssize_t got;
-    while ((got = ::read(from_stderr ? m_stderr : m_stdout, buffer, sizeof buffer)) > 0) {
+    off_t offset = 0;
+    while ((got = from_stderr ? ::pread(m_stderr, buffer, sizeof buffer, offset)
+                              : ::read(m_stdout, buffer, sizeof buffer)) > 0) {
       all.append(buffer, static_cast<size_t>(got));
+      offset += got;
     }
     return all;
   }

@@ -73,6 +73,7 @@ class TftpdHpaTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists("/usr/sbin/in.tftpd")) GTEST_SKIP() << "tftpd-hpa is not installed";
+    if (::geteuid() != 0) GTEST_SKIP() << "tftpd-hpa needs root for its chroot folder";
     m_folder = fs::temp_directory_path() /
                ("phonesim-tftpd-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
