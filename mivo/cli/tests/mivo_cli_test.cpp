@@ -133,6 +133,19 @@ TEST_F(MivoCliTest, UnreadableFilesGiveAMessageAndStatus3) {
   EXPECT_EQ(fits.status, 0) << fits.err;
 }
 
+TEST_F(MivoCliTest, PhoneBookCountOutOfRangeIsABadLine) {
+  std::string text = "PhBook_Count=9999\r\n";
+  for (int record = 0; record < 150; ++record) text += "PhBook_Name=n\r\nPhBook_EmailAddr=e\r\n";
+  const std::string file = WriteFile("book.txt", text);
+  const CliRun check = Cli({"check", file});
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.out, file + ":1: error 2: Number is out of range.: PhBook_Count=9999\n" + file +
+                           ": 1 bad line\n");
+  const CliRun normalize = Cli({"normalize", file});
+  EXPECT_EQ(normalize.status, 0);
+  EXPECT_TRUE(normalize.out.ends_with("\r\nPhBook_Count=0\r\n")) << normalize.out;
+}
+
 TEST_F(MivoCliTest, CheckSurvivesBinaryGarbage) {
   std::string garbage;
   for (int i = 0; i < 20000; ++i) garbage += static_cast<char>(1 + (i * 37 + i / 7) % 255);

@@ -150,6 +150,19 @@ TEST_F(LoadTest, EveryKindOfBadLineReachesTheDialog) {
   EXPECT_EQ(ui.dialogs[1].line.name, "just text");
 }
 
+TEST_F(LoadTest, LongLineIsReadAsItsFirst256Characters) {
+  // 300 characters: the name, 245 blanks within the first 256, then a value that is cut off.
+  const std::string longLine = "Prof1_Name=" + std::string(245, ' ') + std::string(44, 'v');
+  ASSERT_EQ(longLine.size(), 300u);
+  const std::string text = longLine + "\r\nVDPTTL=9\r\n";
+  const std::string path = dir.Write("PhoneCNF.txt", text);
+  ASSERT_TRUE(Open(path));
+  EXPECT_TRUE(ui.dialogs.empty());
+  EXPECT_EQ(settings.WorkingText(Row("Prof1_Name")), "");
+  EXPECT_EQ(settings.WorkingNumber(Row("VDPTTL")), 9);
+  EXPECT_EQ(ReadWholeFile(path), text);  // the file keeps the whole line
+}
+
 TEST_F(LoadTest, PhoneBookLinesBeforeTheCountStopTheLoad) {
   const std::string text = "VDPTTL=\r\nPhBook_Name=Ann\r\nVDPTTL=5\r\n";
   const std::string path = dir.Write("PhoneCNF.txt", text);
