@@ -227,7 +227,9 @@ void PhoneSession::Import() {
   if (m_behaviour.import_size) FitToSize(text, *m_behaviour.import_size);
   m_operation = Operation::kImport;
   m_indicated = false;
-  Indicate("import", "IND import " + std::to_string(text.size()));
+  // An indication carries a word and then a text; the utility reads the size
+  // from the text.
+  Indicate("import", "IND import size " + std::to_string(text.size()));
   if (m_close_requested) return;
   TransferRequest request;
   request.direction = TftpDirection::kWrite;

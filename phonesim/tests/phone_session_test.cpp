@@ -47,7 +47,7 @@ TftpResult Failed() {
 std::string ImportIndication() {
   FakeSettingsStore store;
   const size_t size = store.ConfigurationText().size() + StatusLines(store, {}).size();
-  return "IND import " + std::to_string(size) + "\r\n";
+  return "IND import size " + std::to_string(size) + "\r\n";
 }
 
 class SessionTest : public ::testing::Test {
@@ -130,7 +130,7 @@ TEST_F(SessionTest, ImportsWithIndicationTransferAndConfirmation) {
   Start();
   Send("REQ import\r\n");
   const std::string text = store.ConfigurationText() + StatusLines(store, PhoneBehaviour{});
-  EXPECT_EQ(port.Written(), "IND import " + std::to_string(text.size()) + "\r\n");
+  EXPECT_EQ(port.Written(), "IND import size " + std::to_string(text.size()) + "\r\n");
   ASSERT_EQ(port.transfers.size(), 1u);
   EXPECT_EQ(port.transfers[0].direction, TftpDirection::kWrite);
   EXPECT_EQ(std::string(port.transfers[0].data.begin(), port.transfers[0].data.end()), text);
@@ -165,7 +165,7 @@ TEST_F(SessionTest, PushesAnImportOfTheScriptedSize) {
     Start(behaviour);
     port.transfers.clear();
     Send("REQ import\r\n");
-    EXPECT_EQ(port.writes.back().first, "IND import " + std::to_string(size) + "\r\n");
+    EXPECT_EQ(port.writes.back().first, "IND import size " + std::to_string(size) + "\r\n");
     ASSERT_EQ(port.transfers.size(), 1u);
     EXPECT_EQ(port.transfers[0].data.size(), size);
   }

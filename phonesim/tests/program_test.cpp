@@ -226,7 +226,7 @@ TEST_F(ProgramTest, LogsInImportsAndExports) {
   utility.Send("REQ import\r\n");
   const std::string import = utility.Read(2);
   const std::string imported = m_tftp.Received("PhoneCNF.txt");
-  EXPECT_EQ(import, "IND import " + std::to_string(imported.size()) + "\r\nCNF import 0\r\n");
+  EXPECT_EQ(import, "IND import size " + std::to_string(imported.size()) + "\r\nCNF import 0\r\n");
   EXPECT_EQ(imported.rfind("Prof1_Name=Profile1\r\n", 0), 0u);
   EXPECT_NE(imported.find("\r\nCurUserProfile=Normal\r\nCurNetworkProfile=Profile1 (velto)\r\n"),
             std::string::npos);
@@ -298,7 +298,7 @@ TEST_F(ProgramTest, SendsAScriptedDatagramFromTheOtherAddress) {
   Start({"--tftp-foreign", "1", "--import-size", "30721"});
   CommandClient utility(m_port);
   utility.Send("REQ import\r\n");
-  EXPECT_EQ(utility.Read(2), "IND import 30721\r\nCNF import 0\r\n");
+  EXPECT_EQ(utility.Read(2), "IND import size 30721\r\nCNF import 0\r\n");
   EXPECT_EQ(m_tftp.Requests(),
             (std::vector<std::string>{"127.0.0.2 PhoneCNF.txt", "127.0.0.1 PhoneCNF.txt"}));
   EXPECT_EQ(m_tftp.Received("PhoneCNF.txt").size(), 30721u);
@@ -396,7 +396,7 @@ const FaultCase kFaults[] = {
      {{"REQ login admin qopwix\r\n\r\n", "", Step::kClosed}}},
     {"CloseAfterIndication",
      {"--close-at", "import:indication", "--import-size", "100"},
-     {{"REQ import\r\n", "IND import 100\r\n", Step::kClosed}}},
+     {{"REQ import\r\n", "IND import size 100\r\n", Step::kClosed}}},
     {"CloseAfterReply",
      {"--close-at", "fwupgrade:reply"},
      {{"REQ fwupgrade p006.bin\r\n", "CNF fwupgrade 0\r\n", Step::kClosed}}},
