@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "installer.h"
+#include "text.h"
 
 namespace nexinst {
 

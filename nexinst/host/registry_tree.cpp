@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "installer.h"
+#include "text.h"
 
 namespace nexinst {
 

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "installer.h"
+#include "text.h"
 #include "reg_text.h"
 #include "service_table.h"
 #include "win_command_line.h"
