@@ -2,31 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
-#include <sstream>
 
 namespace phonesim {
 namespace {
-
-// "TEXT:NUMBER" as a pair; false when either part is missing or the number is
-// not a non-negative decimal.
-bool SplitAtColon(const std::string& text, std::string& head, long& number) {
-  const size_t colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
-  head = text.substr(0, colon);
-  const std::string digits = text.substr(colon + 1);
-  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 9) {
-    return false;
-  }
-  number = std::strtol(digits.c_str(), nullptr, 10);
-  return true;
-}
-
-std::string Fail(CommandLineResult& result, const std::string& message) {
-  result.exit_code = 2;
-  result.output = message + "\nRun with --help for the options.\n";
-  result.options.reset();
-  return {};
-}
 
 const char* kDescription =
     "phonesim: behaves towards the configuration utility as the Velto 5837 phone does.\n"
@@ -36,41 +14,58 @@ const char* kDescription =
     "With --listen ADDR:0 it prints the port it listens on as one line on stdout;\n"
     "otherwise it prints nothing on stdout. -v logs to stderr.\n";
 
-}  // namespace
+const char* kScripted = "Scripted behaviours";
+const char* kTftp = "TFTP client";
+const char* kPacketNote =
+    "\n(packets of each transfer count from 1, the request; resends count\n"
+    "too; repeatable)";
 
-CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
-  CommandLineResult result;
-  ProgramOptions options;
-  ServerConfig& server = options.server;
-  PhoneBehaviour& behaviour = server.behaviour;
-
-  CLI::App app(kDescription, "phonesim");
-  app.set_config("--scenario", "",
-                 "Read further options from FILE: one option per line as name=value\n"
-                 "(long option name without dashes, e.g. probe-limit=3; a flag as\n"
-                 "name=true; repeatable options as name=[v1,v2]); '#' starts a comment;\n"
-                 "the command line wins")
-      ->type_name("FILE");
-  app.get_formatter()->column_width(34);
-
+// Option values in their written form, interpreted once parsing is done.
+struct WrittenOptions {
   std::string listen;
   std::string phone_address;
   int phone_port = -1;
   int tftp_port = 69;
-  app.add_option("--listen", listen,
+  std::string split;
+  std::string mac_change;
+  std::string close;
+  std::vector<int> drops, duplicates, foreigns;
+  std::vector<std::string> delays;
+};
+
+bool IsDecimal(const std::string& text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "TEXT:NUMBER" split at the last colon; false when either part is missing or
+// the number is not a decimal of at most nine digits.
+bool SplitAtColon(const std::string& text, std::string& head, long& number) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  const std::string digits = text.substr(colon + 1);
+  if (!IsDecimal(digits)) return false;
+  head = text.substr(0, colon);
+  number = std::strtol(digits.c_str(), nullptr, 10);
+  return true;
+}
+
+void AddProgramOptions(CLI::App& app, ProgramOptions& options, WrittenOptions& written) {
+  ServerConfig& server = options.server;
+  app.add_option("--listen", written.listen,
                  "Listen for the utility on ADDR:PORT (IPv4); default 127.0.0.1:5001.\n"
                  "PORT 0 takes a free port and prints it on stdout")
       ->type_name("ADDR:PORT");
-  app.add_option("--phone", phone_address,
+  app.add_option("--phone", written.phone_address,
                  "The phone's own address to listen on (used when --listen is not given)")
       ->envname("MIVO_PHONE_ADDRESS")
       ->type_name("ADDR");
-  app.add_option("--phone-port", phone_port,
+  app.add_option("--phone-port", written.phone_port,
                  "The command channel port (used when --listen is not given)")
       ->envname("MIVO_PHONE_PORT")
       ->check(CLI::Range(0, 65535))
       ->type_name("N");
-  app.add_option("--tftp-port", tftp_port,
+  app.add_option("--tftp-port", written.tftp_port,
                  "The utility's TFTP port to send requests to; default 69")
       ->envname("MIVO_TFTP_PORT")
       ->check(CLI::Range(1, 65535))
@@ -83,33 +78,32 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
       ->type_name("FILE");
   app.add_flag("-v,--verbose", server.verbose,
                "Log every request, reply and TFTP packet to stderr");
+}
 
+void AddIdentityOptions(CLI::App& app, PhoneBehaviour& behaviour) {
   app.add_flag("--boot-code", behaviour.boot_code,
                "Run in boot code mode: mode answers status 0 and only fwupgrade works");
   app.add_option("--user-password", behaviour.user_password,
                  "Password of the login \"user\"; default empty")
       ->type_name("TEXT");
-  app.add_option("--mac", behaviour.mac, "MAC address text answered to getmac")
-      ->capture_default_str()
-      ->type_name("TEXT");
-  app.add_option("--firmware-version", behaviour.firmware_version, "FW: text of getfirmwareinfo")
-      ->capture_default_str()
-      ->type_name("TEXT");
-  app.add_option("--bsp-version", behaviour.bsp_version, "BSP: text of getfirmwareinfo")
-      ->capture_default_str()
-      ->type_name("TEXT");
-  app.add_option("--boot-version", behaviour.boot_version, "BOOT: text of getfirmwareinfo")
-      ->capture_default_str()
-      ->type_name("TEXT");
-  app.add_option("--hardware-info", behaviour.hardware_info,
-                 "HardwareInfo status line of an import")
-      ->capture_default_str()
-      ->type_name("TEXT");
-  app.add_option("--domain", behaviour.domain, "Domain status line of an import")
-      ->capture_default_str()
-      ->type_name("TEXT");
+  const struct {
+    const char* name;
+    std::string* value;
+    const char* help;
+  } texts[] = {
+      {"--mac", &behaviour.mac, "MAC address text answered to getmac"},
+      {"--firmware-version", &behaviour.firmware_version, "FW: text of getfirmwareinfo"},
+      {"--bsp-version", &behaviour.bsp_version, "BSP: text of getfirmwareinfo"},
+      {"--boot-version", &behaviour.boot_version, "BOOT: text of getfirmwareinfo"},
+      {"--hardware-info", &behaviour.hardware_info, "HardwareInfo status line of an import"},
+      {"--domain", &behaviour.domain, "Domain status line of an import"},
+  };
+  for (const auto& text : texts) {
+    app.add_option(text.name, *text.value, text.help)->capture_default_str()->type_name("TEXT");
+  }
+}
 
-  const char* kScripted = "Scripted behaviours";
+void AddScriptedOptions(CLI::App& app, PhoneBehaviour& behaviour, WrittenOptions& written) {
   app.add_option("--login-status", behaviour.login_status, "Answer every login with status N")
       ->group(kScripted)
       ->type_name("N");
@@ -130,8 +124,7 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
       ->group(kScripted)
       ->check(CLI::NonNegativeNumber)
       ->type_name("N");
-  std::string split;
-  app.add_option("--split-reply", split,
+  app.add_option("--split-reply", written.split,
                  "Write each reply to COMMAND in two writes, the second starting at\n"
                  "byte BYTE of the reply line, 50 ms later")
       ->group(kScripted)
@@ -144,8 +137,7 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
   app.add_flag("--mode-without-status", behaviour.mode_without_status,
                "Answer mode with \"CNF mode\" and no status")
       ->group(kScripted);
-  std::string mac_change;
-  app.add_option("--change-mac", mac_change,
+  app.add_option("--change-mac", written.mac_change,
                  "From the N-th getmac of a connection on, answer MAC instead")
       ->group(kScripted)
       ->type_name("N:MAC");
@@ -154,16 +146,16 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
                  "comment lines, or cut); the import indication announces N")
       ->group(kScripted)
       ->type_name("N");
-  std::string close;
-  app.add_option("--close-at", close,
+  app.add_option("--close-at", written.close,
                  "Close the connection at POINT of the request COMMAND: request (on\n"
                  "arrival, unanswered), indication (after the first indication),\n"
                  "transfer (once its first TFTP transfer started; the transfer stops),\n"
                  "reply (after the final reply)")
       ->group(kScripted)
       ->type_name("COMMAND:POINT");
+}
 
-  const char* kTftp = "TFTP client";
+void AddTftpOptions(CLI::App& app, ServerConfig& server, WrittenOptions& written) {
   app.add_option("--tftp-timeout", server.tftp.timeout_ms,
                  "Milliseconds before a packet is sent again")
       ->group(kTftp)
@@ -176,23 +168,19 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
       ->capture_default_str()
       ->check(CLI::Range(0, 1000))
       ->type_name("N");
-  std::vector<int> drops, duplicates, foreigns;
-  std::vector<std::string> delays;
-  const char* kPacketNote =
-      "\n(packets of each transfer count from 1, the request; resends count\n"
-      "too; repeatable)";
-  app.add_option("--tftp-drop", drops, std::string("Do not send the N-th packet") + kPacketNote)
+  app.add_option("--tftp-drop", written.drops,
+                 std::string("Do not send the N-th packet") + kPacketNote)
       ->group(kTftp)
       ->type_name("N");
-  app.add_option("--tftp-duplicate", duplicates,
+  app.add_option("--tftp-duplicate", written.duplicates,
                  std::string("Send the N-th packet twice") + kPacketNote)
       ->group(kTftp)
       ->type_name("N");
-  app.add_option("--tftp-delay", delays,
+  app.add_option("--tftp-delay", written.delays,
                  std::string("Send the N-th packet MS milliseconds late") + kPacketNote)
       ->group(kTftp)
       ->type_name("N:MS");
-  app.add_option("--tftp-foreign", foreigns,
+  app.add_option("--tftp-foreign", written.foreigns,
                  std::string("Send the N-th packet from the other address") + kPacketNote)
       ->group(kTftp)
       ->type_name("N");
@@ -201,6 +189,94 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
       ->group(kTftp)
       ->capture_default_str()
       ->type_name("ADDR");
+}
+
+// Each Interpret function returns an error text, empty when the values are good.
+std::string InterpretEndpoints(const WrittenOptions& written, ServerConfig& server) {
+  server.listen_address = written.phone_address.empty() ? "127.0.0.1" : written.phone_address;
+  server.listen_port = written.phone_port >= 0 ? static_cast<uint16_t>(written.phone_port) : 5001;
+  server.tftp_port = static_cast<uint16_t>(written.tftp_port);
+  if (written.listen.empty()) return {};
+  std::string address;
+  long port = 0;
+  if (!SplitAtColon(written.listen, address, port) || port > 65535) {
+    return "--listen wants ADDR:PORT, got \"" + written.listen + "\"";
+  }
+  server.listen_address = address;
+  server.listen_port = static_cast<uint16_t>(port);
+  return {};
+}
+
+std::string InterpretScripted(const WrittenOptions& written, PhoneBehaviour& behaviour) {
+  if (!written.split.empty()) {
+    std::string command;
+    long at = 0;
+    if (!SplitAtColon(written.split, command, at) || at == 0) {
+      return "--split-reply wants COMMAND:BYTE with BYTE above 0";
+    }
+    behaviour.split = PhoneBehaviour::Split{command, static_cast<size_t>(at), 50};
+  }
+  if (!written.mac_change.empty()) {
+    const size_t colon = written.mac_change.find(':');
+    const std::string from = written.mac_change.substr(0, colon);
+    if (colon == std::string::npos || !IsDecimal(from) || colon + 1 == written.mac_change.size()) {
+      return "--change-mac wants N:MAC";
+    }
+    behaviour.mac_change =
+        PhoneBehaviour::MacChange{std::atoi(from.c_str()), written.mac_change.substr(colon + 1)};
+  }
+  if (!written.close.empty()) {
+    const size_t colon = written.close.rfind(':');
+    const std::string point = colon == std::string::npos ? "" : written.close.substr(colon + 1);
+    const std::pair<const char*, ClosePoint> points[] = {{"request", ClosePoint::kRequest},
+                                                         {"indication", ClosePoint::kIndication},
+                                                         {"transfer", ClosePoint::kTransfer},
+                                                         {"reply", ClosePoint::kReply}};
+    for (const auto& [name, value] : points) {
+      if (point == name && colon > 0)
+        behaviour.close = PhoneBehaviour::Close{written.close.substr(0, colon), value};
+    }
+    if (!behaviour.close) {
+      return "--close-at wants COMMAND:POINT with POINT one of request, indication, transfer, "
+             "reply";
+    }
+  }
+  return {};
+}
+
+std::string InterpretFaults(const WrittenOptions& written, TftpClient::Settings& tftp) {
+  for (int n : written.drops) tftp.faults.push_back({TftpFault::Kind::kDrop, n, 0});
+  for (int n : written.duplicates) tftp.faults.push_back({TftpFault::Kind::kDuplicate, n, 0});
+  for (int n : written.foreigns) tftp.faults.push_back({TftpFault::Kind::kForeign, n, 0});
+  for (const std::string& delay : written.delays) {
+    std::string packet;
+    long ms = 0;
+    if (!SplitAtColon(delay, packet, ms) || !IsDecimal(packet)) return "--tftp-delay wants N:MS";
+    tftp.faults.push_back(
+        {TftpFault::Kind::kDelay, std::atoi(packet.c_str()), static_cast<int>(ms)});
+  }
+  return {};
+}
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
+  CommandLineResult result;
+  ProgramOptions options;
+  WrittenOptions written;
+
+  CLI::App app(kDescription, "phonesim");
+  app.set_config("--scenario", "",
+                 "Read further options from FILE: one option per line as name=value\n"
+                 "(long option name without dashes, e.g. probe-limit=3; a flag as\n"
+                 "name=true; repeatable options as name=[v1,v2]); '#' starts a comment;\n"
+                 "the command line wins")
+      ->type_name("FILE");
+  app.get_formatter()->column_width(34);
+  AddProgramOptions(app, options, written);
+  AddIdentityOptions(app, options.server.behaviour);
+  AddScriptedOptions(app, options.server.behaviour, written);
+  AddTftpOptions(app, options.server, written);
 
   try {
     app.parse(argc, argv);
@@ -208,84 +284,19 @@ CommandLineResult ParseCommandLine(int argc, const char* const* argv) {
     result.output = app.help();
     return result;
   } catch (const CLI::ParseError& error) {
-    Fail(result, std::string("phonesim: ") + error.what());
+    result.exit_code = 2;
+    result.output =
+        std::string("phonesim: ") + error.what() + "\nRun with --help for the options.\n";
     return result;
   }
 
-  // The listening end point.
-  server.listen_address = phone_address.empty() ? "127.0.0.1" : phone_address;
-  server.listen_port = phone_port >= 0 ? static_cast<uint16_t>(phone_port) : 5001;
-  if (!listen.empty()) {
-    std::string address;
-    long port = 0;
-    if (!SplitAtColon(listen, address, port) || port > 65535) {
-      Fail(result, "phonesim: --listen wants ADDR:PORT, got \"" + listen + "\"");
-      return result;
-    }
-    server.listen_address = address;
-    server.listen_port = static_cast<uint16_t>(port);
-  }
-  server.tftp_port = static_cast<uint16_t>(tftp_port);
-
-  if (!split.empty()) {
-    std::string command;
-    long at = 0;
-    if (!SplitAtColon(split, command, at) || at == 0) {
-      Fail(result, "phonesim: --split-reply wants COMMAND:BYTE with BYTE above 0");
-      return result;
-    }
-    behaviour.split = PhoneBehaviour::Split{command, static_cast<size_t>(at), 50};
-  }
-  if (!mac_change.empty()) {
-    const size_t colon = mac_change.find(':');
-    const std::string from = mac_change.substr(0, colon);
-    if (colon == std::string::npos || from.empty() ||
-        from.find_first_not_of("0123456789") != std::string::npos || from.size() > 9 ||
-        colon + 1 == mac_change.size()) {
-      Fail(result, "phonesim: --change-mac wants N:MAC");
-      return result;
-    }
-    behaviour.mac_change =
-        PhoneBehaviour::MacChange{std::atoi(from.c_str()), mac_change.substr(colon + 1)};
-  }
-  if (!close.empty()) {
-    const size_t colon = close.rfind(':');
-    const std::string point = colon == std::string::npos ? "" : close.substr(colon + 1);
-    PhoneBehaviour::Close rule;
-    rule.command = close.substr(0, colon);
-    if (point == "request") {
-      rule.point = ClosePoint::kRequest;
-    } else if (point == "indication") {
-      rule.point = ClosePoint::kIndication;
-    } else if (point == "transfer") {
-      rule.point = ClosePoint::kTransfer;
-    } else if (point == "reply") {
-      rule.point = ClosePoint::kReply;
-    } else {
-      Fail(result,
-           "phonesim: --close-at wants COMMAND:POINT with POINT one of request, "
-           "indication, transfer, reply");
-      return result;
-    }
-    if (rule.command.empty()) {
-      Fail(result, "phonesim: --close-at wants COMMAND:POINT");
-      return result;
-    }
-    behaviour.close = rule;
-  }
-  for (int n : drops) server.tftp.faults.push_back({TftpFault::Kind::kDrop, n, 0});
-  for (int n : duplicates) server.tftp.faults.push_back({TftpFault::Kind::kDuplicate, n, 0});
-  for (int n : foreigns) server.tftp.faults.push_back({TftpFault::Kind::kForeign, n, 0});
-  for (const std::string& delay : delays) {
-    std::string packet;
-    long ms = 0;
-    if (!SplitAtColon(delay, packet, ms) ||
-        packet.find_first_not_of("0123456789") != std::string::npos || packet.size() > 9) {
-      Fail(result, "phonesim: --tftp-delay wants N:MS");
-      return result;
-    }
-    server.tftp.faults.push_back(
-        {TftpFault::Kind::kDelay, std::atoi(packet.c_str()), static_cast<int>(ms)});
+  std::string error = InterpretEndpoints(written, options.server);
+  if (error.empty()) error = InterpretScripted(written, options.server.behaviour);
+  if (error.empty()) error = InterpretFaults(written, options.server.tftp);
+  if (!error.empty()) {
+    result.exit_code = 2;
+    result.output = "phonesim: " + error + "\nRun with --help for the options.\n";
+    return result;
   }
   result.options = std::move(options);
   return result;
