@@ -1,4 +1,5 @@
-// Loading a full configuration file (30719 bytes) in open mode and writing it back.
+// Loading a full configuration file (30719 bytes) in open mode and writing it back,
+// with the files (in TMPDIR) and without (the settings buffer and the text only).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -97,5 +98,23 @@ void BM_WriteFullFile(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_WriteFullFile)->Unit(benchmark::kMicrosecond);
+
+void BM_WriteToText(benchmark::State& state) {
+  const std::string text = FullFileText();
+  SilentUi ui;
+  SettingsBuffer buffer;
+  buffer.Assign(text);
+  PhoneSettings settings;
+  LoadBuffer(settings, LoadMode::kOpen, buffer, ui);
+  SyncPhoneBookAndSpeedDial(settings, SyncMode::kCommit, nullptr);
+  size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string written = WriteToText(settings, &ui);
+    bytes += written.size();
+    benchmark::DoNotOptimize(written.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_WriteToText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
