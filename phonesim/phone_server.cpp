@@ -359,9 +359,11 @@ void PhoneServer::Impl::SendNow(const TftpOutgoing& datagram) {
     fd = m_foreign_udp.get();
   }
   for (int copy = 0; copy < datagram.copies; ++copy) {
-    Log(std::string("tftp -> ") + AddressText(to) +
-        (datagram.foreign ? " (from the other address)" : "") + " " +
-        DescribeTftpPacket(datagram.bytes));
+    if (m_config.verbose) {  // describing a packet costs a copy of it
+      Log(std::string("tftp -> ") + AddressText(to) +
+          (datagram.foreign ? " (from the other address)" : "") + " " +
+          DescribeTftpPacket(datagram.bytes));
+    }
     ::sendto(fd, datagram.bytes.data(), datagram.bytes.size(), 0,
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
   }
@@ -375,7 +377,7 @@ void PhoneServer::Impl::ReadDatagram(int fd, bool foreign) {
       ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
   if (got < 0) return;
   std::span<const uint8_t> bytes(buffer, static_cast<size_t>(got));
-  Log("tftp <- " + AddressText(from) + " " + DescribeTftpPacket(bytes));
+  if (m_config.verbose) Log("tftp <- " + AddressText(from) + " " + DescribeTftpPacket(bytes));
   if (foreign || !m_client || from.sin_addr.s_addr != m_peer.sin_addr.s_addr) {
     Log("tftp datagram not from the utility's address, dropped");
     return;
