@@ -6,6 +6,7 @@
 #include "profile_file.h"
 #include "profile_pro.h"
 #include "reg_text.h"
+#include "service_table.h"
 #include "win_command_line.h"
 
 namespace nexinst::fuzz {
@@ -51,6 +52,9 @@ void InstallIni(const uint8_t* data, size_t size) {
   ProfileFile profile = ProfileFile::Parse(text);
   Require(profile.Get("HARDWARE_ID_LIST", "1").size() <= ProfileFile::kMaxValue);
   Require(profile.Get("INFO", "INF_File_name").size() <= ProfileFile::kMaxValue);
+  // The service table is read with the same reader; what it writes reads back.
+  std::string table = ServiceTable::Parse(text).Write();
+  Require(ServiceTable::Parse(table).Write() == table);
 }
 
 void ProfilePro(const uint8_t* data, size_t size) {

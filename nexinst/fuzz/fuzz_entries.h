@@ -15,7 +15,8 @@ void RegText(const uint8_t* data, size_t size);
 // Command lines: splitting never fails; joining the arguments after the
 // program and splitting again gives them back.
 void CommandLine(const uint8_t* data, size_t size);
-// install.ini: any text gives a profile whose values fit in 128 characters.
+// install.ini and services.ini: any text gives a profile whose values fit in
+// 128 characters, and a service table whose written form reads back the same.
 void InstallIni(const uint8_t* data, size_t size);
 
 // profile.pro: at most 32 complete records come out, and every converted
