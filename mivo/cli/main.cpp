@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "exit_codes.h"
+#include "link_commands.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"mivo-cli: configuration files of the Velto 5837 phone, without the GUI",
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
   mivo::cli::addDefaultsCommand(app);
   mivo::cli::addCheckCommand(app);
   mivo::cli::addNormalizeCommand(app);
+  mivo::cli::addConnectCommand(app);
+  mivo::cli::addTftpServeCommand(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& status) {

@@ -172,6 +172,7 @@ void CTftpServerWnd::OnAck(std::uint16_t number) {
   }
   if (m_block >= m_total) {
     const bool firmware = m_kind == TransferKind::SendFirmware;
+    m_completing = true;
     Reset();
     if (firmware) {
       m_ports.ui.MessageBox(texts::kTftpFirmwareUpdating, "", MessageIcon::kInformation);
@@ -216,6 +217,7 @@ void CTftpServerWnd::OnData(std::uint16_t number, std::span<const std::uint8_t> 
     SendAck(true);
   } else {
     SendAck(false);
+    m_completing = true;
     Reset();
   }
 }
@@ -266,6 +268,8 @@ void CTftpServerWnd::Reset() {
   m_retransmissionsLeft = kRetransmissions;
   m_timeout = kTimeoutSeconds;
   StopTimer();
+  if (m_kind != TransferKind::Idle) m_lastComplete = m_completing;
+  m_completing = false;
   SetKind(TransferKind::Idle);
 }
 

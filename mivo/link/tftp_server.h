@@ -60,6 +60,9 @@ class CTftpServerWnd {
   std::uint64_t CurrentBlock() const { return m_block; }
   std::uint64_t TotalBlocks() const { return m_total; }
   int RetransmissionsLeft() const { return m_retransmissionsLeft; }
+  // Whether the transfer that ended last ended complete (the last ACK of a sent file, the
+  // short block of a received one) rather than by a failure. Valid from the kind 0 hint on.
+  bool LastTransferComplete() const { return m_lastComplete; }
 
  private:
   void OnReadRequest(const std::string& name);
@@ -95,6 +98,8 @@ class CTftpServerWnd {
   int m_timeout = kTimeoutSeconds;
   bool m_timerRunning = false;
   bool m_reporting = false;
+  bool m_completing = false;
+  bool m_lastComplete = false;
 };
 
 }  // namespace mivo::link

@@ -63,6 +63,7 @@ TEST_F(TftpFixture, SettingsTextOf1024BytesGoesAsTwoFullBlocksAndAnEmptyOne) {
   std::vector<std::size_t> sizes;
   EXPECT_EQ(ReadAll("PhoneCNF.txt", &sizes), text);
   EXPECT_EQ(sizes, (std::vector<std::size_t>{512, 512, 0}));
+  EXPECT_TRUE(server.LastTransferComplete());
   EXPECT_EQ(server.Kind(), TransferKind::Idle);
   EXPECT_EQ(frame.Kinds(), (std::vector<int>{2, 0}));
   EXPECT_EQ(net.sent.front().address, kPhone);
@@ -152,6 +153,7 @@ TEST_F(TftpFixture, UnansweredBlockGoesOutFourTimesThenFails) {
   for (int tick = 0; tick < 3; ++tick) server.OnTimer(11);
   EXPECT_EQ(net.sent.size(), 4u);
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"TFTP Server : Send data to phone fail !\n"});
+  EXPECT_FALSE(server.LastTransferComplete());
   EXPECT_EQ(server.Kind(), TransferKind::Idle);
   EXPECT_FALSE(timers.IsRunning(11));
   for (const auto& sent : net.sent) EXPECT_EQ(tftp::ParsePacket(sent.bytes).number, 1);
@@ -188,6 +190,7 @@ TEST_F(TftpFixture, WriteFillsTheSettingsBufferUpToItsSize) {
       Data(static_cast<std::uint16_t>(block), file.substr(std::min(offset, file.size()), n));
       if (n < 512 || Last().opcode == tftp::kError) break;
     }
+    EXPECT_EQ(server.LastTransferComplete(), c.accepted);
     if (c.accepted) {
       EXPECT_EQ(Last().opcode, tftp::kAck);
       EXPECT_TRUE(ui.shown.empty());

@@ -1,0 +1,79 @@
+#include "qt_tftp_server.h"
+
+#include <array>
+
+#include "qt_socket_errors.h"
+
+namespace mivo::link {
+namespace {
+
+std::string SenderText(const QHostAddress& address) {
+  bool isIPv4 = false;
+  const quint32 v4 = address.toIPv4Address(&isIPv4);
+  return (isIPv4 ? QHostAddress(v4) : address).toString().toStdString();
+}
+
+}  // namespace
+
+QtTftpServer::QtTftpServer(UiPort& ui, FramePort& frame, SocketErrorReporter& reporter,
+                           TftpFilePort& files, std::span<char> settingsBuffer)
+    : m_ui(ui),
+      m_frame(frame),
+      m_reporter(reporter),
+      m_files(files),
+      m_settings(settingsBuffer),
+      m_timers([this](int id) {
+        if (m_server) m_server->OnTimer(id);
+      }) {}
+
+QtTftpServer::~QtTftpServer() {
+  m_socket.disconnect(this);
+  m_server.reset();
+  DiscardPending();
+  m_socket.close();
+}
+
+int QtTftpServer::Create(const QHostAddress& bindAddress, quint16 port,
+                         const std::string& acceptedPeer) {
+  if (!m_socket.bind(bindAddress, port)) return ToSocketErrorNumber(m_socket.error());
+  m_server = std::make_unique<CTftpServerWnd>(
+      TftpPorts{*this, m_timers, m_ui, m_frame, m_reporter, m_files}, m_settings, acceptedPeer,
+      m_socket.localPort());
+  connect(&m_socket, &QUdpSocket::readyRead, this, &QtTftpServer::OnReadyRead);
+  return 0;
+}
+
+void QtTftpServer::OnReadyRead() {
+  std::array<std::uint8_t, CTftpServerWnd::kDatagramBuffer> buffer;
+  while (m_server && m_socket.hasPendingDatagrams()) {
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    const qint64 n =
+        m_socket.readDatagram(reinterpret_cast<char*>(buffer.data()),
+                              static_cast<qint64>(buffer.size()), &sender, &senderPort);
+    if (n < 0) {
+      m_server->OnReceiveError(ToSocketErrorNumber(m_socket.error()));
+      return;
+    }
+    m_server->OnDatagram(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
+                         SenderText(sender), senderPort);
+  }
+}
+
+int QtTftpServer::SendTo(std::span<const std::uint8_t> datagram, std::string_view address,
+                         std::uint16_t port) {
+  const QHostAddress host(
+      QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size())));
+  const qint64 sent = m_socket.writeDatagram(reinterpret_cast<const char*>(datagram.data()),
+                                             static_cast<qint64>(datagram.size()), host, port);
+  return sent < 0 ? ToSocketErrorNumber(m_socket.error()) : 0;
+}
+
+void QtTftpServer::DiscardPending() {
+  std::array<char, 256> buffer;
+  while (m_socket.hasPendingDatagrams()) {
+    if (m_socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size())) < 0) break;
+  }
+}
+
+}  // namespace mivo::link
