@@ -13,7 +13,7 @@ namespace {
 
 phonesim::PhoneServer* g_server = nullptr;
 
-extern "C" void OnStopSignal(int) {
+extern "C" void OnStopSignal(int /*signal*/) {
   if (g_server != nullptr) g_server->Stop();
 }
 

@@ -196,7 +196,7 @@ void PhoneSession::Indicate(const std::string& command, const std::string& line)
   }
 }
 
-void PhoneSession::Transfer(const std::string& command, TransferRequest request) {
+void PhoneSession::Transfer(const std::string& command, const TransferRequest& request) {
   m_port.StartTransfer(request);
   CloseAt(command, ClosePoint::kTransfer);
 }
@@ -235,7 +235,7 @@ void PhoneSession::Import() {
   request.direction = TftpDirection::kWrite;
   request.file_name = "PhoneCNF.txt";
   request.data.assign(text.begin(), text.end());
-  Transfer("import", std::move(request));
+  Transfer("import", request);
 }
 
 void PhoneSession::Upload(const std::string& argument) {
@@ -244,7 +244,7 @@ void PhoneSession::Upload(const std::string& argument) {
   TransferRequest request;
   request.file_name = SettingsFileName(argument);
   request.max_read = kSettingsBufferSize;
-  Transfer("upload", std::move(request));
+  Transfer("upload", request);
 }
 
 void PhoneSession::Firmware(const std::string& argument) {
@@ -257,7 +257,7 @@ void PhoneSession::Firmware(const std::string& argument) {
   }
   TransferRequest request;
   request.file_name = argument;
-  Transfer("fwupgrade", std::move(request));
+  Transfer("fwupgrade", request);
 }
 
 void PhoneSession::OnTransferDone(const TftpResult& result) {
@@ -326,7 +326,7 @@ void PhoneSession::ReadNextFile() {
   }
   TransferRequest request;
   request.file_name = m_files[m_next_file++].path;
-  Transfer("upload", std::move(request));
+  Transfer("upload", request);
 }
 
 }  // namespace phonesim

@@ -69,7 +69,7 @@ class PhoneSession {
   void Dispatch(const std::string& command, const std::string& argument);
   void Reply(const std::string& command, const std::string& line);
   void Indicate(const std::string& command, const std::string& line);
-  void Transfer(const std::string& command, TransferRequest request);
+  void Transfer(const std::string& command, const TransferRequest& request);
   bool CloseAt(const std::string& command, ClosePoint point);
   void Finish(const std::string& command, int status, const std::optional<int>& forced);
   void RunQueued();
