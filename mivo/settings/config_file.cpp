@@ -124,71 +124,104 @@ std::optional<size_t> ReadFile(const std::string& path, SettingsBuffer& buffer, 
   return length;
 }
 
-LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer,
-                       SettingsUi& ui) {
-  PhoneBookCursor phoneBook;
-  ParsedSettingLine parsed;
-  BufferLine line;
-  size_t position = 0;
-  // The text view is taken again only after the buffer was edited.
-  std::string_view text = buffer.Text();
-  while (NextLine(text, position, line)) {
-    const int row = ParseLine(line.text, settings, parsed);
-    if (row == kRowPhBookCount) phoneBook.count = DecimalOf(parsed.value);
-    if (row == kParseComment) continue;
+namespace {
 
-    if (mode == LoadMode::kImport) {
-      if (parsed.code == kCheckUnknownName || parsed.code == kCheckNotAvailable ||
-          parsed.code == kCheckNoEqualSign) {
-        Warn(ui, messages::Format(messages::kImportFormatError, line.text.c_str()));
-        continue;
+// One run of the loader over the settings buffer. Edits of the buffer (removed and
+// corrected lines) restart reading at the edited line's start.
+class BufferLoader {
+ public:
+  BufferLoader(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer, SettingsUi& ui)
+      : m_settings(settings), m_mode(mode), m_buffer(buffer), m_ui(ui), m_text(buffer.Text()) {}
+
+  LoadOutcome Run() {
+    while (NextLine(m_text, m_position, m_line)) {
+      const int row = ParseLine(m_line.text, m_settings, m_parsed);
+      if (row == kRowPhBookCount) m_phoneBook.count = DecimalOf(m_parsed.value);
+      if (row == kParseComment) continue;
+      std::optional<LoadOutcome> end;
+      if (m_mode == LoadMode::kImport) {
+        end = ImportLine(row);
+      } else if (m_parsed.code == kCheckAccepted) {
+        if (m_mode == LoadMode::kOpen && Store(row) == StoreStep::kStop) {
+          end = LoadOutcome::kStoppedAtPhoneBook;
+        }
+      } else {
+        end = AskUser();
       }
-      if (StoreParsedLine(settings, row, parsed, phoneBook) == StoreStep::kStop) {
-        return LoadOutcome::kStoppedAtPhoneBook;
-      }
-      if (parsed.security) {
-        buffer.Erase(line.start, line.breakEnd - line.start);
-        text = buffer.Text();
-        position = line.start;
-      }
-      continue;
+      if (end) return *end;
     }
+    return LoadOutcome::kCompleted;
+  }
 
-    if (parsed.code == kCheckAccepted) {
-      if (mode == LoadMode::kOpen &&
-          StoreParsedLine(settings, row, parsed, phoneBook) == StoreStep::kStop) {
-        return LoadOutcome::kStoppedAtPhoneBook;
-      }
-      continue;
+ private:
+  StoreStep Store(int row) { return StoreParsedLine(m_settings, row, m_parsed, m_phoneBook); }
+
+  // Replaces the current line (with its line end) by `text` and reads on from there.
+  bool ReplaceLine(std::string_view text) {
+    if (!m_buffer.Replace(m_line.start, m_line.breakEnd - m_line.start, text)) return false;
+    m_text = m_buffer.Text();
+    m_position = m_line.start;
+    return true;
+  }
+
+  // The phone's settings: bad lines are reported and stay; everything else is stored,
+  // also values that failed their check; security lines leave the buffer.
+  std::optional<LoadOutcome> ImportLine(int row) {
+    if (m_parsed.code == kCheckUnknownName || m_parsed.code == kCheckNotAvailable ||
+        m_parsed.code == kCheckNoEqualSign) {
+      Warn(m_ui, messages::Format(messages::kImportFormatError, m_line.text.c_str()));
+      return std::nullopt;
     }
+    if (Store(row) == StoreStep::kStop) return LoadOutcome::kStoppedAtPhoneBook;
+    if (m_parsed.security) ReplaceLine({});
+    return std::nullopt;
+  }
 
+  // A bad line of a file: the setting error dialog decides.
+  std::optional<LoadOutcome> AskUser() {
     SettingErrorContext context;
-    context.lineNumber = LineNumberAt(text, line.start);
-    context.restSize = text.size() - (line.breakEnd - line.start);
-    const SettingDialogAnswer answer = ui.ShowSettingError(parsed, context);
+    context.lineNumber = LineNumberAt(m_text, m_line.start);
+    context.restSize = m_text.size() - (m_line.breakEnd - m_line.start);
+    SettingDialogAnswer answer = m_ui.ShowSettingError(m_parsed, context);
     switch (answer.result) {
       case SettingDialogResult::kApply:
-        // The corrected line takes the old one's place and is checked again.
-        if (buffer.Replace(line.start, line.breakEnd - line.start, answer.correctedLine)) {
-          text = buffer.Text();
-          position = line.start;
-        } else {
-          Warn(ui, messages::Format(messages::kCorrectedLineTooLarge, kBufferKBytes));
+        // The corrected line takes the old one's place and is checked again. It must
+        // end its line, or it would run into the next one.
+        if (!answer.correctedLine.empty() && answer.correctedLine.back() != '\n' &&
+            answer.correctedLine.back() != '\r') {
+          answer.correctedLine += "\r\n";
         }
-        break;
+        if (!ReplaceLine(answer.correctedLine)) {
+          Warn(m_ui, messages::Format(messages::kCorrectedLineTooLarge, kBufferKBytes));
+        }
+        return std::nullopt;
       case SettingDialogResult::kDelete:
-        buffer.Erase(line.start, line.breakEnd - line.start);
-        text = buffer.Text();
-        position = line.start;
-        break;
+        ReplaceLine({});
+        return std::nullopt;
       case SettingDialogResult::kSkip:
-        break;
+        return std::nullopt;
       case SettingDialogResult::kClose:
       default:
         return LoadOutcome::kAborted;
     }
   }
-  return LoadOutcome::kCompleted;
+
+  PhoneSettings& m_settings;
+  const LoadMode m_mode;
+  SettingsBuffer& m_buffer;
+  SettingsUi& m_ui;
+  std::string_view m_text;  // taken again after each edit of the buffer
+  size_t m_position = 0;
+  BufferLine m_line;
+  ParsedSettingLine m_parsed;
+  PhoneBookCursor m_phoneBook;
+};
+
+}  // namespace
+
+LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer,
+                       SettingsUi& ui) {
+  return BufferLoader(settings, mode, buffer, ui).Run();
 }
 
 bool Load(PhoneSettings& settings, LoadMode mode, const std::string& path, SettingsBuffer& buffer,
