@@ -127,6 +127,14 @@ class Child {
     m_pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // True while the child has not exited.
+  bool Running() {
+    if (m_pid <= 0) return false;
+    int status = 0;
+    if (::waitpid(m_pid, &status, WNOHANG) == 0) return true;
+    m_pid = -1;
+    return false;
+  }
   void Stop() {
     if (m_pid > 0) {
       ::kill(m_pid, SIGTERM);

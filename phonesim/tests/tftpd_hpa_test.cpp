@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "socket_helpers.h"
 #include "tftp_client.h"
@@ -78,11 +79,17 @@ class TftpdHpaTest : public ::testing::Test {
                ("phonesim-tftpd-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(m_folder);
-    m_port = test::FreeUdpPort();
-    m_server = std::make_unique<test::Child>(
-        std::vector<std::string>{"/usr/sbin/in.tftpd", "-L", "-u", "root", "-c", "-s",
-                                 m_folder.string(), "-a", "127.0.0.1:" + std::to_string(m_port)});
-    ASSERT_GT(m_server->pid(), 0);
+    // Another test may take the free port before the server binds it; the
+    // server then exits at once and we try another port.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      m_port = test::FreeUdpPort();
+      m_server = std::make_unique<test::Child>(
+          std::vector<std::string>{"/usr/sbin/in.tftpd", "-L", "-u", "root", "-c", "-s",
+                                   m_folder.string(), "-a", "127.0.0.1:" + std::to_string(m_port)});
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (m_server->Running()) return;
+    }
+    FAIL() << "tftpd-hpa did not start";
   }
   void TearDown() override {
     m_server.reset();
