@@ -25,6 +25,8 @@ inline constexpr std::string_view kSaved =
     "in Network Security and Phone Lock Password will not be saved.";
 inline constexpr std::string_view kCorrectedLineTooLarge =
     "The update setting plus configuration file size exceed the internal buffer (%dKBytes) !";
+inline constexpr std::string_view kCorrectedLineTooLong =
+    "The length of setting parameter and setting value is too long !";
 inline constexpr std::string_view kSaveLogText = "Save settings to configuration file";
 inline constexpr int kSaveLogType = 7;
 
