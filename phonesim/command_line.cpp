@@ -126,9 +126,9 @@ void AddScriptedOptions(CLI::App& app, PhoneBehaviour& behaviour, WrittenOptions
       ->type_name("N");
   app.add_option("--split-reply", written.split,
                  "Write each reply to COMMAND in two writes, the second starting at\n"
-                 "byte BYTE of the reply line, 50 ms later")
+                 "byte BYTE of the reply line, MS (default 50) milliseconds later")
       ->group(kScripted)
-      ->type_name("COMMAND:BYTE");
+      ->type_name("COMMAND:BYTE[:MS]");
   app.add_option("--join-reply", behaviour.join,
                  "Hold the reply to COMMAND and write it together with the next reply,\n"
                  "separated by an empty line (CR LF CR LF), in one write")
@@ -211,10 +211,19 @@ std::string InterpretScripted(const WrittenOptions& written, PhoneBehaviour& beh
   if (!written.split.empty()) {
     std::string command;
     long at = 0;
-    if (!SplitAtColon(written.split, command, at) || at == 0) {
-      return "--split-reply wants COMMAND:BYTE with BYTE above 0";
+    long pause_ms = 50;
+    if (!SplitAtColon(written.split, command, at)) {
+      return "--split-reply wants COMMAND:BYTE[:MS] with BYTE above 0";
     }
-    behaviour.split = PhoneBehaviour::Split{command, static_cast<size_t>(at), 50};
+    if (command.find(':') != std::string::npos) {  // COMMAND:BYTE:MS
+      pause_ms = at;
+      if (!SplitAtColon(command, command, at)) {
+        return "--split-reply wants COMMAND:BYTE[:MS] with BYTE above 0";
+      }
+    }
+    if (at == 0) return "--split-reply wants COMMAND:BYTE[:MS] with BYTE above 0";
+    behaviour.split =
+        PhoneBehaviour::Split{command, static_cast<size_t>(at), static_cast<int>(pause_ms)};
   }
   if (!written.mac_change.empty()) {
     const size_t colon = written.mac_change.find(':');

@@ -90,6 +90,12 @@ TEST(CommandLine, ReadsEveryScriptedBehaviour) {
   ASSERT_TRUE(b.split);
   EXPECT_EQ(b.split->command, "login");
   EXPECT_EQ(b.split->at, 7u);
+  EXPECT_EQ(b.split->pause_ms, 50);
+  auto slow = Parse({"--split-reply", "mode:3:400"});
+  ASSERT_TRUE(slow.options) << slow.output;
+  EXPECT_EQ(slow.options->server.behaviour.split->command, "mode");
+  EXPECT_EQ(slow.options->server.behaviour.split->at, 3u);
+  EXPECT_EQ(slow.options->server.behaviour.split->pause_ms, 400);
   EXPECT_EQ(b.join, "mode");
   EXPECT_TRUE(b.mode_without_status);
   ASSERT_TRUE(b.mac_change);
@@ -147,9 +153,10 @@ TEST(CommandLine, ReadsAScenarioFileAndTheCommandLineWins) {
 }
 
 TEST(CommandLine, RefusesMalformedValues) {
-  for (const char* bad : {"--listen=127.0.0.1", "--listen=:5", "--listen=127.0.0.1:70000",
-                          "--split-reply=login", "--close-at=login:never", "--change-mac=x:y",
-                          "--tftp-delay=3", "--tftp-port=0", "--no-such-option"}) {
+  for (const char* bad :
+       {"--listen=127.0.0.1", "--listen=:5", "--listen=127.0.0.1:70000", "--split-reply=login",
+        "--split-reply=login:0:5", "--split-reply=:5", "--close-at=login:never", "--change-mac=x:y",
+        "--tftp-delay=3", "--tftp-port=0", "--no-such-option"}) {
     auto result = Parse({bad});
     EXPECT_FALSE(result.options) << bad;
     EXPECT_EQ(result.exit_code, 2) << bad;

@@ -366,7 +366,7 @@ TEST_P(ProgramFaultTest, ShowsTheScriptedFaultOnTheWire) {
 
 const FaultCase kFaults[] = {
     {"SplitReply",
-     {"--split-reply", "login:7"},
+     {"--split-reply", "login:7:500"},
      {{"REQ login admin qopwix\r\n\r\n", "CNF log", Step::kOnce}, {"", "in 0\r\n", Step::kOnce}}},
     {"JoinedReplies",
      {"--join-reply", "login"},
