@@ -28,6 +28,12 @@ void ConfigureReader() {
 int ProfileFile::OnEntry(void* user, const char* section, const char* name, const char* value) {
   auto* profile = static_cast<ProfileFile*>(user);
   std::string text = value ? value : "";
+  // A value written in one pair of quotes (double or single) is read without
+  // them: INF_File_name="netcard.inf" names netcard.inf.
+  if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+      text.back() == text.front()) {
+    text = text.substr(1, text.size() - 2);
+  }
   if (text.size() > kMaxValue) text.resize(kMaxValue);
   profile->m_values.emplace(EntryKey(section, name), std::move(text));
   return 1;

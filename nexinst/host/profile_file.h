@@ -8,8 +8,9 @@ namespace nexinst {
 
 // A Windows-style profile (.ini) file as the private-profile reader sees it:
 // sections and keys compare ignoring case; the first occurrence of a key in a
-// section wins; values are trimmed and cut to kMaxValue characters; ';' and
-// '#' start comment lines; no inline comments and no continuation lines.
+// section wins; values are trimmed, lose one pair of enclosing quotes (" or ')
+// and are cut to kMaxValue characters; ';' and '#' start comment lines; no
+// inline comments and no continuation lines.
 class ProfileFile {
  public:
   static constexpr size_t kMaxValue = 128;

@@ -20,6 +20,11 @@ TEST(ProfileFileTest, ReadsAsThePrivateProfileReaderDoes) {
       "# another comment\n"
       "broken line\n"
       "Empty=\n"
+      "Quoted = \"netcard.inf\" \n"
+      "Single='TRUE'\n"
+      "Inner=a \"b\" c\n"
+      "Mixed=\"open'\n"
+      "Lone=\"\n"
       "[info]\n"
       "Later=yes\n");
   EXPECT_EQ(profile.Get("HARDWARE_ID_LIST", "1"), "pci\\ven_1114 ; not a comment");
@@ -27,6 +32,11 @@ TEST(ProfileFileTest, ReadsAsThePrivateProfileReaderDoes) {
   EXPECT_EQ(profile.Get("Info", "LONG"), std::string(128, 'v'));
   EXPECT_EQ(profile.Get("INFO", "Empty"), "");
   EXPECT_EQ(profile.Get("INFO", "Later"), "yes");
+  EXPECT_EQ(profile.Get("INFO", "Quoted"), "netcard.inf");
+  EXPECT_EQ(profile.Get("INFO", "Single"), "TRUE");
+  EXPECT_EQ(profile.Get("INFO", "Inner"), "a \"b\" c");
+  EXPECT_EQ(profile.Get("INFO", "Mixed"), "\"open'");
+  EXPECT_EQ(profile.Get("INFO", "Lone"), "\"");
   EXPECT_EQ(profile.Get("INFO", "Missing"), "");
   EXPECT_EQ(profile.Get("Missing", "1"), "");
 }
