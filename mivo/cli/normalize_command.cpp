@@ -26,10 +26,20 @@ int Normalize(const NormalizeOptions& options) {
   SettingsBuffer buffer;
   if (!ReadFile(options.file, buffer, ui)) return kExitFile;
   PhoneSettings settings;
-  if (LoadBuffer(settings, LoadMode::kOpen, buffer, ui) == LoadOutcome::kAborted) {
-    std::cerr << "mivo-cli: " << options.file << ": stopped at the first bad line (--strict); "
-              << "nothing written\n";
-    return kExitBadLines;
+  int stoppedAt = 0;
+  switch (LoadBuffer(settings, LoadMode::kOpen, buffer, ui, &stoppedAt)) {
+    case LoadOutcome::kAborted:
+      std::cerr << "mivo-cli: " << options.file << ": stopped at the first bad line (--strict); "
+                << "nothing written\n";
+      return kExitBadLines;
+    case LoadOutcome::kStoppedAtPhoneBook:
+      // Open stops here too; say so, since the lines from here on are not read.
+      std::cerr << "mivo-cli: " << options.file << ":" << stoppedAt
+                << ": phone book line beyond PhBook_Count; this line and the rest of the file "
+                   "are not read\n";
+      break;
+    case LoadOutcome::kCompleted:
+      break;
   }
   SyncPhoneBookAndSpeedDial(settings, SyncMode::kCommit, nullptr);
   return WriteSettings(settings, options.output, ui);

@@ -133,7 +133,7 @@ class BufferLoader {
   BufferLoader(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer, SettingsUi& ui)
       : m_settings(settings), m_mode(mode), m_buffer(buffer), m_ui(ui), m_text(buffer.Text()) {}
 
-  LoadOutcome Run() {
+  LoadOutcome Run(int* stoppedAtLine) {
     while (NextLine(m_text, m_position, m_line)) {
       const int row = ParseLine(m_line.text, m_settings, m_parsed);
       if (row == kRowPhBookCount) m_phoneBook.count = DecimalOf(m_parsed.value);
@@ -148,7 +148,12 @@ class BufferLoader {
       } else {
         end = AskUser();
       }
-      if (end) return *end;
+      if (end) {
+        if (*end == LoadOutcome::kStoppedAtPhoneBook && stoppedAtLine != nullptr) {
+          *stoppedAtLine = LineNumberAt(m_text, m_line.start);
+        }
+        return *end;
+      }
     }
     return LoadOutcome::kCompleted;
   }
@@ -220,8 +225,8 @@ class BufferLoader {
 }  // namespace
 
 LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer,
-                       SettingsUi& ui) {
-  return BufferLoader(settings, mode, buffer, ui).Run();
+                       SettingsUi& ui, int* stoppedAtLine) {
+  return BufferLoader(settings, mode, buffer, ui).Run(stoppedAtLine);
 }
 
 bool Load(PhoneSettings& settings, LoadMode mode, const std::string& path, SettingsBuffer& buffer,

@@ -43,9 +43,10 @@ std::optional<size_t> ReadFile(const std::string& path, SettingsBuffer& buffer, 
 // imported settings format : ...\n\nSystem will ignore this setting." for lines with
 // codes 201 to 203 and stores every other line, also values that failed their check
 // (stored as StoreValue allows). Export and open mode call ui.ShowSettingError for
-// each bad line. Phone book lines past record 100 are ignored.
+// each bad line. Phone book lines past record 100 are ignored. When the load stops at
+// a phone book line, `stoppedAtLine` (if given) receives that line's number.
 LoadOutcome LoadBuffer(PhoneSettings& settings, LoadMode mode, SettingsBuffer& buffer,
-                       SettingsUi& ui);
+                       SettingsUi& ui, int* stoppedAtLine = nullptr);
 
 // Load: import mode refreshes the Current Phone Settings view and returns true at
 // once while the automatic import runs, else runs LoadBuffer. Export and open mode

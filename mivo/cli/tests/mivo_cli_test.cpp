@@ -172,6 +172,21 @@ TEST_F(MivoCliTest, NormalizeWritesAsSaveAndReportsBadLines) {
   EXPECT_EQ(ReadWholeFile(file).substr(0, 11), "# comment\r\n");  // input untouched
 }
 
+TEST_F(MivoCliTest, NormalizeSaysWhereThePhoneBookEndedTheLoad) {
+  const std::string file =
+      WriteFile("in.txt",
+                "PhBook_Count=1\r\nPhBook_Name=Ann\r\nPhBook_EmailAddr=a\r\n\r\n"
+                "PhBook_Name=Bob\r\nVDPTTL=5\r\n");
+  const CliRun run = Cli({"normalize", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "mivo-cli: " + file +
+                         ":5: phone book line beyond PhBook_Count; this line and the rest of the "
+                         "file are not read\n");
+  EXPECT_NE(run.out.find("\r\nPhBook_Name=Ann\r\n"), std::string::npos);
+  EXPECT_EQ(run.out.find("Bob"), std::string::npos);
+  EXPECT_NE(run.out.find("\r\nVDPTTL=180\r\n"), std::string::npos);
+}
+
 TEST_F(MivoCliTest, StrictNormalizeStopsAndWritesNothing) {
   const std::string file = WriteFile("in.txt", "VDP=Disable\r\nVDPTTL=abc\r\nVDPTTL=5\r\n");
   const CliRun run = Cli({"normalize", "--strict", file, "-o", Path("out.txt")});
