@@ -1,0 +1,166 @@
+// ControlThread, error recovery and power.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "fixture.h"
+
+namespace valmor::test {
+namespace {
+
+class RecoveryTest : public AdapterTest {
+ protected:
+  void SetUp() override {
+    Start();
+    ASSERT_TRUE(WaitIdle());
+  }
+
+  // Sends `count` frames at once; the first goes out, the others queue.
+  std::vector<std::unique_ptr<sim::OwnedPacket>> SendBatch(int count) {
+    std::vector<std::unique_ptr<sim::OwnedPacket>> packets;
+    std::vector<NdisPacket*> batch;
+    for (int i = 0; i < count; ++i) {
+      packets.push_back(std::make_unique<sim::OwnedPacket>(sim::MakeFrame(60, uint8_t(i))));
+      batch.push_back(packets.back()->get());
+    }
+    stack.Send(batch);
+    return packets;
+  }
+};
+
+TEST_F(RecoveryTest, BulkInErrorThenPipeResetLetsFramesFlowAgain) {
+  device.FailNextBulkIn(USBD_STATUS_DEV_NOT_RESPONDING);
+  ASSERT_TRUE(
+      stack.WaitFor([&] { return device.ResetPipeCount(sim::SimDevice::kBulkInPipe) == 1; }));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(traces.Contains("Bulk-In Failed. Status:C0000001\n"));
+  EXPECT_TRUE(traces.Contains("Resetting Bulk-In\n"));
+  EXPECT_EQ(device.ResetPortCount(), 0);
+  EXPECT_EQ(DeviceState(), VNET_STATE_RUNNING);
+  EXPECT_EQ(stack.QueryU32(OID_GEN_RCV_ERROR), 1u);
+  device.QueueFrame(sim::MakeFrame(60));
+  ASSERT_TRUE(stack.WaitReceived(1));
+  EXPECT_EQ(stack.StatusIndications().size(), 1u);  // media stayed connected
+}
+
+}  // namespace
+}  // namespace valmor::test
+
+namespace valmor::sim {
+void PrintTo(PendingOnReset behaviour, std::ostream* os) {
+  *os << (behaviour == PendingOnReset::kCompleteCancelled ? "completed" : "discarded");
+}
+}  // namespace valmor::sim
+
+namespace valmor::test {
+namespace {
+
+class DeviceResetTest : public RecoveryTest,
+                        public ::testing::WithParamInterface<sim::PendingOnReset> {
+ protected:
+  void SetUp() override {
+    device.config().pending_on_reset = GetParam();
+    RecoveryTest::SetUp();
+  }
+};
+
+// A bulk-out error whose pipe reset fails escalates to a device reset in the
+// same Recover call, while the bulk-in transfer is pending. Whether the USB
+// stack then completes that transfer or drops it, the count stays exact.
+TEST_P(DeviceResetTest, FailedPipeResetEscalatesToDeviceReset) {
+  device.FailNextBulkOut(USBD_STATUS_STALL_PID);
+  device.FailResetPipe(1);
+  auto packets = SendBatch(1);
+  ASSERT_TRUE(stack.WaitFor([&] { return device.ResetPortCount() == 1; }));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Refs(), kIdleRefs);
+  EXPECT_TRUE(traces.Contains("Resetting Bulk-Out\n"));
+  EXPECT_TRUE(traces.Contains("Resetting Device\n"));
+  EXPECT_TRUE(traces.Contains(" *** R E S E T  D E V I C E ***\n"));
+  EXPECT_TRUE(traces.Contains("After Reset Re-Starting Bulk-In ...\n"));
+  EXPECT_EQ(device.ResetPipeCount(sim::SimDevice::kBulkOutPipe), 0);  // it failed
+  device.QueueFrame(sim::MakeFrame(60));
+  ASSERT_TRUE(stack.WaitReceived(1));
+  auto more = SendBatch(2);
+  ASSERT_TRUE(stack.WaitCompletions(3));
+  EXPECT_EQ(stack.CompletionOf(more[1]->get()), NDIS_STATUS_SUCCESS);
+}
+
+INSTANTIATE_TEST_SUITE_P(StackBehaviour, DeviceResetTest,
+                         ::testing::Values(sim::PendingOnReset::kCompleteCancelled,
+                                           sim::PendingOnReset::kDiscard));
+
+TEST_F(RecoveryTest, FailedDeviceResetRejectsTheQueueAndFailsTheDevice) {
+  device.FailNextBulkOut(USBD_STATUS_STALL_PID);
+  device.FailResetPipe(1);
+  device.FailResetPort(1);
+  auto packets = SendBatch(4);
+  ASSERT_TRUE(stack.WaitCompletions(4));
+  for (const auto& p : packets) EXPECT_EQ(stack.CompletionOf(p->get()), NDIS_STATUS_FAILURE);
+  ASSERT_TRUE(stack.WaitFor(
+      [&] { return adapter()->DeviceFailed != 0 && adapter()->RecoveryPending == 0; }));
+  EXPECT_TRUE(traces.Contains("Device RESET FAILED. Device must be Removed. Driver Halted.\n"));
+  EXPECT_TRUE(traces.Contains("Rejected packets = 3\n\n"));
+  auto later = SendBatch(2);
+  EXPECT_EQ(stack.CompletionOf(later[0]->get()), NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(stack.CompletionOf(later[1]->get()), NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(device.BulkOutCount(), 1u);
+  // The bulk-in transfer is still with the stack; halt cancels it and waits.
+  stack.Halt();
+  EXPECT_TRUE(traces.Contains("Stopping RX IRP\n"));
+}
+
+TEST_F(RecoveryTest, RecoverAtD3ResetsNothingButClearsRecoveryPending) {
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD3), NDIS_STATUS_SUCCESS);
+  EXPECT_EQ(DeviceState(), VNET_STATE_POWERED_DOWN);
+  EXPECT_EQ(stack.StatusIndications().size(), 1u);  // no media indication
+  EXPECT_TRUE(traces.Contains("Power OFF\n"));
+  device.FailNextBulkIn(USBD_STATUS_DEV_NOT_RESPONDING);
+  ASSERT_TRUE(stack.WaitFor([&] {
+    return adapter()->BulkInResetNeeded != 0 && adapter()->RecoveryPending == 0 &&
+           adapter()->ControlWork == 0;
+  }));
+  EXPECT_EQ(device.ResetPipeCount(sim::SimDevice::kBulkInPipe), 0);
+  EXPECT_EQ(device.ResetPortCount(), 0);
+  EXPECT_EQ(Refs(), kIdleRefs - 1);  // no bulk-in transfer any more
+}
+
+TEST_F(RecoveryTest, PowerOnRestartsBulkInAndConnectsMedia) {
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD3), NDIS_STATUS_SUCCESS);
+  auto dropped = SendBatch(1);
+  EXPECT_EQ(stack.CompletionOf(dropped[0]->get()), NDIS_STATUS_SUCCESS);  // at once
+  // The transfer left pending at power-down is lost with the power.
+  device.FailNextBulkIn(USBD_STATUS_DEV_NOT_RESPONDING);
+  ASSERT_TRUE(
+      stack.WaitFor([&] { return adapter()->RecoveryPending == 0 && Refs() == kIdleRefs - 1; }));
+  const int submissions = device.BulkInSubmissions();
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD0), NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(stack.WaitStatusCount(2));
+  EXPECT_EQ(stack.StatusIndications().back(), NDIS_STATUS_MEDIA_CONNECT);
+  EXPECT_TRUE(traces.Contains("Power ON\n"));
+  EXPECT_TRUE(traces.Contains("After Power Save Restarting the Device\n"));
+  EXPECT_TRUE(traces.Contains("Re-Starting Bulk-In After Power Save.\n"));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(device.BulkInSubmissions(), submissions + 1);
+  EXPECT_EQ(DeviceState(), VNET_STATE_RUNNING);
+  device.QueueFrame(sim::MakeFrame(60));
+  ASSERT_TRUE(stack.WaitReceived(1));
+}
+
+TEST_F(RecoveryTest, ControlThreadWaitsForTheBulkOutInFlight) {
+  device.HoldBulkOut(true);
+  auto packets = SendBatch(1);
+  ASSERT_TRUE(device.WaitBulkOutHeld());
+  device.FailNextBulkIn(USBD_STATUS_DEV_NOT_RESPONDING);
+  ASSERT_TRUE(stack.WaitFor([&] { return adapter()->RecoveryPending != 0; }));
+  EXPECT_EQ(device.ResetPipeCount(sim::SimDevice::kBulkInPipe), 0);
+  device.HoldBulkOut(false);
+  ASSERT_TRUE(
+      stack.WaitFor([&] { return device.ResetPipeCount(sim::SimDevice::kBulkInPipe) == 1; }));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(traces.Contains("No more Commands. Trigger Bulk-Out from ControlThread\n"));
+}
+
+}  // namespace
+}  // namespace valmor::test

@@ -1,0 +1,150 @@
+// Receive path: one bulk-in transfer stays outstanding; its completion checks
+// the frame and puts it in RxRing, and RXThread indicates ring frames.
+
+#include <algorithm>
+#include <cstring>
+
+#include "driver.h"
+#include "framing.h"
+#include "trace.h"
+
+namespace valmor {
+namespace {
+
+using namespace host;
+
+void RequestBulkInRecovery(Adapter* adapter) {
+  ++adapter->ReceiveErrors;
+  InterlockedExchange(adapter->BulkInResetNeeded, 1u);
+  InterlockedExchange(adapter->RecoveryPending, 1u);
+  adapter->ControlWork.fetch_or(VNET_REQ_RECOVER);
+}
+
+// Producer side of RxRing; runs in the bulk-in completion only.
+void PutInRing(Adapter* adapter, const uint8_t* frame, uint16_t length) {
+  const uint32_t write = adapter->RxWrite;
+  const uint32_t next = (write + 1) % kRxRingSlots;
+  if (next == adapter->RxRead || length > kMaxFrameSize) {
+    ++adapter->ReceiveNoBuffer;
+    return;
+  }
+  RxSlot& slot = adapter->RxRing[write];
+  std::memcpy(slot.frame, frame, length);
+  slot.length = length;
+  slot.tag = 0;
+  InterlockedExchange(adapter->RxWrite, next);
+  ++adapter->FramesReceived;
+  WakeRxThread(adapter);
+}
+
+NtStatus USB_RxPacketComplete(Irp* irp, void* context) {
+  auto* adapter = static_cast<Adapter*>(context);
+  VnetTrace(kTraceRxComplete, "RX Complete.\n");
+  adapter->RxIrpIdle.Set();
+  // Recovery may already have released this transfer's reference before a
+  // device reset; then the late completion must neither release nor restart.
+  if (InterlockedExchange(adapter->RxIrpPending, 0u) == 0) return STATUS_MORE_PROCESSING_REQUIRED;
+
+  if (irp->cancelled || irp->status == STATUS_CANCELLED) {
+    VnetTrace(kTraceProgress, "RX CANCELLED\n");
+  } else if (adapter->Halting != 0 || adapter->DeviceFailed != 0) {
+    VnetTrace(kTraceProgress, "RX DROPPED DUE TO DEVICE REMOVAL\n");
+  } else if (!NtSuccess(irp->status) || irp->urb->status != USBD_STATUS_SUCCESS) {
+    RequestBulkInRecovery(adapter);
+    VnetTrace(kTraceError, "Bulk-In Failed. Status:%08X\n", irp->status);
+    WakeControlThread(adapter);
+  } else {
+    const uint32_t received = irp->urb->transfer_length;
+    const BulkInHeader header = received >= kBulkInHeaderSize
+                                    ? ReadBulkInHeader(std::span(adapter->RxBuffer))
+                                    : BulkInHeader{0, 0};
+    const uint32_t expected = kBulkInHeaderSize + header.frame_length + header.pad_count;
+    if (received >= kBulkInHeaderSize && expected == received && header.frame_length >= 28) {
+      PutInRing(adapter, adapter->RxBuffer + kBulkInHeaderSize, header.frame_length);
+      StartBulkIn(adapter);
+    } else {
+      RequestBulkInRecovery(adapter);
+      VnetTrace(kTraceError, "Bulk-In Failed. Invalid Length. Expected:%u, Received:%u\n", expected,
+                received);
+      WakeControlThread(adapter);
+    }
+  }
+  Release(adapter);
+  return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+}  // namespace
+
+NtStatus StartBulkIn(Adapter* adapter) {
+  if (adapter->Halting != 0 || adapter->DeviceFailed != 0) return STATUS_UNSUCCESSFUL;
+  Urb* urb = adapter->Usb.rx_urb.get();
+  *urb = Urb{};
+  urb->function = UrbFunction::kBulkTransfer;
+  urb->pipe = adapter->Usb.bulk_in_pipe;
+  urb->transfer_in = true;
+  urb->short_ok = true;
+  urb->buffer = adapter->RxBuffer;
+  urb->transfer_length = kRxBufferSize;
+  Irp* irp = adapter->Usb.rx_irp.get();
+  irp->code = Irp::Code::kSubmitUrb;
+  irp->urb = urb;
+  irp->completion = USB_RxPacketComplete;
+  irp->context = adapter;
+  irp->cancelled = false;
+  irp->status = STATUS_SUCCESS;
+  AddRef(adapter);
+  InterlockedExchange(adapter->RxIrpPending, 1u);
+  adapter->RxIrpIdle.Clear();
+  const NtStatus status = adapter->NextDeviceObject->CallDriver(irp);
+  // Halt may have looked for a pending transfer just before this one went
+  // down; cancel it here so that halt never waits for it.
+  if (adapter->Halting != 0) adapter->NextDeviceObject->CancelIrp(irp);
+  return status;
+}
+
+void RXThread(Adapter* adapter) {
+  SystemThread::SetPriority(16);
+  VnetTrace(kTraceProgress, "*** Inside RXThread ***\n");
+  NdisPort* port = adapter->MiniportAdapterHandle;
+  while (adapter->TerminateThreads == 0) {
+    adapter->Rx.event.Wait();
+    while (adapter->RxRead != adapter->RxWrite && adapter->TerminateThreads == 0) {
+      const uint32_t read = adapter->RxRead;
+      RxSlot& slot = adapter->RxRing[read];
+      port->EthIndicateReceive(&slot, slot.frame, 14, slot.frame + 14, slot.length - 14u,
+                               slot.length - 14u);
+      port->EthIndicateReceiveComplete();
+      InterlockedExchange(adapter->RxRead, (read + 1) % kRxRingSlots);
+    }
+  }
+  adapter->Rx.running = false;
+  VnetTrace(kTraceProgress, "+ + + + RX Thread Terminated + + + +\n");
+  Release(adapter);
+}
+
+NtStatus VNETTransferData(NdisPacket* packet, uint32_t* bytes_transferred, NdisHandle /*context*/,
+                          NdisHandle receive_context, uint32_t byte_offset,
+                          uint32_t bytes_to_transfer) {
+  const auto* slot = static_cast<const RxSlot*>(receive_context);
+  // 64-bit sums: a protocol's offset and count must not wrap past the slot.
+  const uint64_t offset = uint64_t{byte_offset} + 14;
+  uint32_t count = bytes_to_transfer;
+  if (offset + bytes_to_transfer > slot->length) {
+    if (slot->length < offset) {
+      *bytes_transferred = 0;
+      return NDIS_STATUS_FAILURE;
+    }
+    count = static_cast<uint32_t>(slot->length - offset);
+  }
+  uint32_t copied = 0;
+  for (const NdisBuffer& buffer : packet->buffers) {
+    if (copied == count) break;
+    const uint32_t n = std::min(buffer.length, count - copied);
+    if (n != 0) std::memcpy(buffer.data, slot->frame + offset + copied, n);
+    copied += n;
+  }
+  *bytes_transferred = copied;
+  return NDIS_STATUS_SUCCESS;
+}
+
+}  // namespace valmor
