@@ -170,6 +170,38 @@ TEST_F(InstallerTest, AsyncRegistrationFindsTheCardLateAndRegisters) {
   EXPECT_EQ(appearing.started[1].command_line, "net stop wzcsvc");
 }
 
+TEST_F(InstallerTest, CheckBoxIsWrittenWhileTheRunningServiceIsStopped) {
+  const std::string adapter =
+      "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001";
+  const std::string interface = "SOFTWARE\\Microsoft\\WZCSVC\\Parameters\\Interfaces\\{1}";
+  // Records "ControlFlags" as each program starts.
+  struct RecordingHost : FakeHost {
+    std::string interface;
+    std::vector<uint32_t> flags_at_start;
+    std::optional<ProcessId> Start(std::string_view command_line, bool hidden) override {
+      flags_at_start.push_back(*tree.QueryValue(interface, "ControlFlags")->AsDword());
+      return FakeHost::Start(command_line, hidden);
+    }
+  } recording;
+  recording.interface = interface;
+  recording.ini["HARDWARE_ID_LIST/1"] = "pci\\ven_1114&dev_0506";
+  recording.service_state = kServiceRunning;
+  recording.tree.CreateKey(adapter);
+  recording.tree.SetValue(adapter, "MatchingDeviceID", RegValue::String("PCI\\VEN_1114&DEV_0506"));
+  recording.tree.SetValue(adapter, "NetCfgInstanceId", RegValue::String("{1}"));
+  recording.tree.CreateKey(interface);
+  recording.tree.SetValue(interface, "ControlFlags", RegValue::Dword(0xC002));
+  recording.programs.push_back({0, 0});  // net stop
+  recording.programs.push_back({0, 0});  // net start
+
+  EXPECT_EQ(Installer(recording).Run("-clearChkBoxZCSVC"), 0);
+  ASSERT_EQ(recording.started.size(), 2u);
+  EXPECT_EQ(recording.started[0].command_line, "net stop wzcsvc");
+  EXPECT_EQ(recording.started[1].command_line, "net start wzcsvc");
+  EXPECT_THAT(recording.flags_at_start, ElementsAre(0xC002u, 0x4002u));
+  EXPECT_THAT(recording.pauses, ElementsAre(500, 2000, 500, 2000));
+}
+
 TEST(RegDomainTest, LanguageTable) {
   struct Case {
     uint16_t lang_id;
