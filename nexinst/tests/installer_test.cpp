@@ -170,6 +170,30 @@ TEST_F(InstallerTest, AsyncRegistrationFindsTheCardLateAndRegisters) {
   EXPECT_EQ(appearing.started[1].command_line, "net stop wzcsvc");
 }
 
+TEST_F(InstallerTest, ServiceStartTypePausesOnlyWhenNetEnded) {
+  struct Case {
+    const char* option;
+    FakeHost::Program net;
+    const char* command_line;
+    std::vector<int> pauses;
+    int32_t exit_code;
+  };
+  const Case cases[] = {
+      {"-startZCSVC", {0, 2}, "net start wzcsvc", {500, 2000}, 2},
+      {"-stopZCSVC", {0, 0, /*starts=*/false}, "net stop wzcsvc", {}, -1},
+      {"-stopZCSVC", {60000, 0}, "net stop wzcsvc", {500, 2000}, 259},
+  };
+  for (const Case& c : cases) {
+    FakeHost fresh;
+    fresh.service_state = kServiceRunning;
+    fresh.programs.push_back(c.net);
+    EXPECT_EQ(Installer(fresh).Run(c.option), c.exit_code) << c.command_line;
+    EXPECT_EQ(fresh.pauses, c.pauses) << c.command_line;
+    ASSERT_EQ(fresh.started.size(), 1u);
+    EXPECT_EQ(fresh.started[0].command_line, c.command_line);
+  }
+}
+
 TEST_F(InstallerTest, CheckBoxIsWrittenWhileTheRunningServiceIsStopped) {
   const std::string adapter =
       "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E972-E325-11CE-BFC1-08002BE10318}\\0001";
