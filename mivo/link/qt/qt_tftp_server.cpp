@@ -43,21 +43,27 @@ int QtTftpServer::Create(const QHostAddress& bindAddress, quint16 port,
   return 0;
 }
 
+// One datagram per notification: the socket notifies again while more are waiting, and
+// not asking first saves a system call per packet.
 void QtTftpServer::OnReadyRead() {
+  if (!m_server) return;
   std::array<std::uint8_t, CTftpServerWnd::kDatagramBuffer> buffer;
-  while (m_server && m_socket.hasPendingDatagrams()) {
-    QHostAddress sender;
-    quint16 senderPort = 0;
-    const qint64 n =
-        m_socket.readDatagram(reinterpret_cast<char*>(buffer.data()),
-                              static_cast<qint64>(buffer.size()), &sender, &senderPort);
-    if (n < 0) {
+  QHostAddress sender;
+  quint16 senderPort = 0;
+  const qint64 n = m_socket.readDatagram(reinterpret_cast<char*>(buffer.data()),
+                                         static_cast<qint64>(buffer.size()), &sender, &senderPort);
+  if (n < 0) {
+    if (m_socket.error() != QAbstractSocket::TemporaryError) {
       m_server->OnReceiveError(ToSocketErrorNumber(m_socket.error()));
-      return;
     }
-    m_server->OnDatagram(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
-                         SenderText(sender), senderPort);
+    return;
   }
+  if (sender != m_lastSender) {
+    m_lastSender = sender;
+    m_lastSenderText = SenderText(sender);
+  }
+  m_server->OnDatagram(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)),
+                       m_lastSenderText, senderPort);
 }
 
 int QtTftpServer::SendTo(std::span<const std::uint8_t> datagram, std::string_view address,

@@ -44,6 +44,11 @@ class QtTftpServer final : public QObject, public DatagramTransport {
   QUdpSocket m_socket;
   QtTimerPort m_timers;
   std::unique_ptr<CTftpServerWnd> m_server;
+  // Address conversions cached per peer: a transfer talks to one peer packet after packet.
+  QHostAddress m_lastSender;
+  std::string m_lastSenderText;
+  std::string m_lastTargetText;
+  QHostAddress m_lastTarget;
 };
 
 }  // namespace mivo::link

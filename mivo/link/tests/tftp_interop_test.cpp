@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 #include "test_process.h"
@@ -133,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Clients, TftpInterop, ::testing::ValuesIn(kClients),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // Files of 65535 blocks and more: the block number wraps on the wire (65535 → 0) and the
-// file arrives whole.
+// file arrives whole. Under the sanitizers (several times slower per packet) only the first
+// wrap is taken; the core's unit tests cover every size in-process.
 TEST(TftpInteropLarge, BlockNumberWrapsForFilesOf65535BlocksAndMore) {
   if (kCli.empty()) GTEST_SKIP() << "mivo-cli is not part of this build";
   TempFolder folder;
@@ -144,24 +146,32 @@ TEST(TftpInteropLarge, BlockNumberWrapsForFilesOf65535BlocksAndMore) {
   struct Case {
     std::size_t size;
     const Client* client;
-  } const cases[] = {
-      {33553919, &kClients[0]},
-      {33553920, &kClients[0]},
-      {33554432, &kClients[0]},
-      {33554432, &kClients[2]},
   };
+#if defined(__SANITIZE_ADDRESS__)
+  const std::vector<Case> cases = {{33553920, &kClients[0]}};
+#else
+  const std::vector<Case> cases = {{33553919, &kClients[0]},
+                                   {33553920, &kClients[0]},
+                                   {33554432, &kClients[0]},
+                                   {33554432, &kClients[2]}};
+#endif
+  const std::string pattern = TextOfSize(65536 + 4096, 11);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.client->name) + " " + std::to_string(c.size));
     const std::filesystem::path source = folder / "big.img";
     const std::filesystem::path target = folder / "copy.img";
-    if (!std::filesystem::exists(source) || std::filesystem::file_size(source) != c.size) {
-      WriteFile(source, TextOfSize(c.size, static_cast<unsigned>(c.size)));
+    {
+      std::ofstream file(source, std::ios::binary | std::ios::trunc);
+      for (std::size_t written = 0; written < c.size; written += 65536) {
+        const std::size_t n = std::min<std::size_t>(65536, c.size - written);
+        file.write(pattern.data() + (written / 65536) % 4096, static_cast<std::streamsize>(n));
+      }
     }
     std::filesystem::remove(target);
     RunShell(Fill(c.client->get, port, source.string(), target.string()));
     ASSERT_TRUE(std::filesystem::exists(target));
     EXPECT_EQ(std::filesystem::file_size(target), c.size);
-    EXPECT_TRUE(ReadFile(target) == ReadFile(source));
+    EXPECT_EQ(RunShell("cmp -s " + source.string() + " " + target.string()), 0);
   }
 }
 
