@@ -111,4 +111,14 @@ BulkInHeader ReadBulkInHeader(std::span<const uint8_t> bytes) {
   return BulkInHeader{static_cast<uint16_t>(bytes[0] | bytes[1] << 8), bytes[2]};
 }
 
+BulkInCheck CheckBulkIn(std::span<const uint8_t> received) {
+  if (received.size() < kBulkInHeaderSize) return BulkInCheck{false, 0, {}};
+  const BulkInHeader header = ReadBulkInHeader(received);
+  const uint32_t expected = kBulkInHeaderSize + header.frame_length + header.pad_count;
+  if (expected != received.size() || header.frame_length < 28) {
+    return BulkInCheck{false, expected, {}};
+  }
+  return BulkInCheck{true, expected, received.subspan(kBulkInHeaderSize, header.frame_length)};
+}
+
 }  // namespace valmor

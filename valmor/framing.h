@@ -50,4 +50,14 @@ struct BulkInHeader {
 // Reads the header; `bytes` must hold at least 3 bytes.
 BulkInHeader ReadBulkInHeader(std::span<const uint8_t> bytes);
 
+// The check of a received bulk-in transfer: good when 3 + L + P equals the
+// bytes received and L is at least 28. `expected` is 3 + L + P (0 when fewer
+// than 3 bytes arrived); on success `frame` is the L frame bytes.
+struct BulkInCheck {
+  bool good;
+  uint32_t expected;
+  std::span<const uint8_t> frame;
+};
+BulkInCheck CheckBulkIn(std::span<const uint8_t> received);
+
 }  // namespace valmor

@@ -54,18 +54,15 @@ NtStatus USB_RxPacketComplete(Irp* irp, void* context) {
     VnetTrace(kTraceError, "Bulk-In Failed. Status:%08X\n", irp->status);
     WakeControlThread(adapter);
   } else {
-    const uint32_t received = irp->urb->transfer_length;
-    const BulkInHeader header = received >= kBulkInHeaderSize
-                                    ? ReadBulkInHeader(std::span(adapter->RxBuffer))
-                                    : BulkInHeader{0, 0};
-    const uint32_t expected = kBulkInHeaderSize + header.frame_length + header.pad_count;
-    if (received >= kBulkInHeaderSize && expected == received && header.frame_length >= 28) {
-      PutInRing(adapter, adapter->RxBuffer + kBulkInHeaderSize, header.frame_length);
+    const uint32_t received = std::min(irp->urb->transfer_length, kRxBufferSize);
+    const BulkInCheck check = CheckBulkIn(std::span<const uint8_t>(adapter->RxBuffer, received));
+    if (check.good) {
+      PutInRing(adapter, check.frame.data(), static_cast<uint16_t>(check.frame.size()));
       StartBulkIn(adapter);
     } else {
       RequestBulkInRecovery(adapter);
-      VnetTrace(kTraceError, "Bulk-In Failed. Invalid Length. Expected:%u, Received:%u\n", expected,
-                received);
+      VnetTrace(kTraceError, "Bulk-In Failed. Invalid Length. Expected:%u, Received:%u\n",
+                check.expected, received);
       WakeControlThread(adapter);
     }
   }

@@ -91,9 +91,11 @@ struct Irp {
 class UsbDevice {
  public:
   virtual ~UsbDevice() = default;
-  // Starts the request. The completion routine runs exactly once, on a thread
-  // of the stack, unless a port reset discards a pending transfer (see the
-  // device's documentation). Returns STATUS_PENDING.
+  // Starts the request. The completion routine runs exactly once, unless a
+  // port reset discards a pending transfer (see the device's documentation):
+  // either on a thread of the stack (the call returns STATUS_PENDING) or
+  // before the call returns, on the caller's thread (the call returns the
+  // final status). Callers must be ready for both.
   virtual NtStatus CallDriver(Irp* irp) = 0;
   // Asks the stack to cancel a pending request; no effect when it is not pending.
   virtual void CancelIrp(Irp* irp) = 0;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
+
+#include "framing.h"
 
 namespace valmor::sim {
 
@@ -56,18 +59,30 @@ void SimDevice::Finish(Irp* irp, UsbdStatus urb_status) {
 }
 
 NtStatus SimDevice::CallDriver(Irp* irp) {
-  std::lock_guard lock(m_mutex);
+  std::unique_lock lock(m_mutex);
   if (irp->code == Irp::Code::kResetPort) {
     ResetPort(irp);
     return STATUS_PENDING;
   }
   Urb* urb = irp->urb;
+  const bool bulk_out = urb->function == UrbFunction::kBulkTransfer && !urb->transfer_in;
   if (urb->function == UrbFunction::kBulkTransfer && urb->transfer_in) {
     ++m_bulk_in_submissions;
     m_pending_in = irp;
     PumpBulkIn();
-  } else if (urb->function == UrbFunction::kBulkTransfer && m_hold_out) {
+  } else if (bulk_out && m_hold_out) {
     m_held_out = irp;
+  } else if (bulk_out && m_inline_out) {
+    // Completed before the call returns, on the caller's thread, as a USB
+    // stack may do; the completion routine runs without the device's lock.
+    const UsbdStatus status = HandleBulkOut(urb);
+    urb->status = status;
+    irp->status = IrpStatusFor(status);
+    m_changed.notify_all();
+    lock.unlock();
+    const NtStatus result = irp->status;
+    irp->completion(irp, irp->context);
+    return result;
   } else {
     Finish(irp, HandleUrb(irp));
   }
@@ -112,23 +127,22 @@ void SimDevice::PumpBulkIn() {
 }
 
 std::vector<uint8_t> SimDevice::ConfigurationDescriptor() const {
-  std::vector<uint8_t> d = {9, USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, 1, 1, 0, 0x80, 50};
+  std::vector<uint8_t> d;
+  const auto append = [&d](std::initializer_list<uint8_t> bytes) {
+    for (uint8_t b : bytes) d.push_back(b);
+  };
+  append({9, USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, 1, 1, 0, 0x80, 50});
   if (!m_config.no_interface) {
     const uint8_t endpoints = m_config.interrupt_endpoint ? 3 : 2;
-    d.insert(d.end(), {9, USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, endpoints, 0xFF, 0, 0, 0});
-    d.insert(d.end(), {7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x81, 2, 64, 0, 0});
-    d.insert(d.end(), {7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x02, 2, 64, 0, 0});
-    if (m_config.interrupt_endpoint) {
-      d.insert(d.end(), {7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x83, 3, 8, 0, 10});
-    }
+    append({9, USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, endpoints, 0xFF, 0, 0, 0});
+    append({7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x81, 2, 64, 0, 0});
+    append({7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x02, 2, 64, 0, 0});
+    if (m_config.interrupt_endpoint) append({7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x83, 3, 8, 0, 10});
   }
-  // Vendor descriptors of 32 bytes each (type 0x41), as far as asked for.
+  // Vendor descriptors of up to 32 bytes each (type 0x41), as many as asked for.
   for (uint32_t left = m_config.extra_descriptor_bytes; left > 0;) {
-    const uint8_t size = static_cast<uint8_t>(std::min<uint32_t>(left, 32));
-    std::vector<uint8_t> extra(size, 0);
-    extra[0] = size;
-    if (size > 1) extra[1] = 0x41;
-    d.insert(d.end(), extra.begin(), extra.end());
+    const auto size = static_cast<uint8_t>(std::min<uint32_t>(left, 32));
+    for (uint8_t i = 0; i < size; ++i) d.push_back(i == 0 ? size : i == 1 ? 0x41 : 0);
     left -= size;
   }
   d[2] = static_cast<uint8_t>(d.size() & 0xFF);
@@ -195,14 +209,13 @@ UsbdStatus SimDevice::HandleBulkOut(Urb* urb) {
   ++m_out_count;
   if (m_record_out || m_loopback) {
     std::vector<uint8_t> transfer(urb->buffer, urb->buffer + urb->transfer_length);
-    if (m_loopback && transfer.size() >= 33) {
-      // Undo the packet-change map and send the frame back with no pad.
-      for (size_t k = 1; k < 26; ++k) {
-        if (transfer[7 + k] == k && k * 64 < transfer.size()) transfer[k * 64] ^= 0x55;
-      }
-      const size_t length = transfer[0] | transfer[1] << 8;
-      std::vector<uint8_t> in{transfer[0], transfer[1], 0};
-      in.insert(in.end(), transfer.begin() + 33, transfer.begin() + 33 + length);
+    if (m_loopback) {
+      // The device undoes the packet-change map and sends the frame back, no pad.
+      std::vector<uint8_t> copy = transfer;
+      const std::span<const uint8_t> frame = DecodeBulkOut(copy);
+      std::vector<uint8_t> in{static_cast<uint8_t>(frame.size() & 0xFF),
+                              static_cast<uint8_t>(frame.size() >> 8), 0};
+      in.insert(in.end(), frame.begin(), frame.end());
       m_bulk_in.push_back(std::move(in));
       PumpBulkIn();
     }
@@ -365,6 +378,11 @@ int SimDevice::BulkInSubmissions() const {
 void SimDevice::SetRecordBulkOut(bool record) {
   std::lock_guard lock(m_mutex);
   m_record_out = record;
+}
+
+void SimDevice::SetInlineBulkOutCompletion(bool inline_completion) {
+  std::lock_guard lock(m_mutex);
+  m_inline_out = inline_completion;
 }
 
 void SimDevice::SetLoopback(bool loopback) {

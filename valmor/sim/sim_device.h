@@ -81,6 +81,9 @@ class SimDevice : public host::UsbDevice {
   void SetRecordBulkOut(bool record);
   void SetLoopback(bool loopback);  // each bulk-out frame comes back on bulk-in
   void HoldBulkOut(bool hold);      // leave bulk-out transfers pending
+  // Complete bulk-out transfers inside CallDriver on the caller's thread
+  // instead of on the stack thread.
+  void SetInlineBulkOutCompletion(bool inline_completion);
   void FailNextBulkOut(host::UsbdStatus status);
   std::vector<std::vector<uint8_t>> BulkOutTransfers() const;
   uint64_t BulkOutCount() const;
@@ -135,6 +138,7 @@ class SimDevice : public host::UsbDevice {
   bool m_record_out = true;
   bool m_loopback = false;
   bool m_hold_out = false;
+  bool m_inline_out = false;
   host::Irp* m_held_out = nullptr;
   host::UsbdStatus m_fail_next_out = 0;
   std::vector<std::vector<uint8_t>> m_out;

@@ -126,12 +126,19 @@ size_t SimStack::CompletionCount() const {
 
 bool SimStack::WaitCompletions(size_t count, std::chrono::milliseconds limit) {
   std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, limit, [&] { return m_completion_count >= count; });
+  // Completions before the awaited one do not wake this thread.
+  m_completions_wanted = count;
+  const bool done = m_changed.wait_for(lock, limit, [&] { return m_completion_count >= count; });
+  m_completions_wanted = 0;
+  return done;
 }
 
 bool SimStack::WaitReceived(size_t count, std::chrono::milliseconds limit) {
   std::unique_lock lock(m_mutex);
-  return m_changed.wait_for(lock, limit, [&] { return m_received_count >= count; });
+  m_received_wanted = count;
+  const bool done = m_changed.wait_for(lock, limit, [&] { return m_received_count >= count; });
+  m_received_wanted = 0;
+  return done;
 }
 
 bool SimStack::WaitStatusCount(size_t count, std::chrono::milliseconds limit) {
@@ -190,7 +197,7 @@ void SimStack::SendComplete(NdisPacket* packet, NtStatus status) {
   std::lock_guard lock(m_mutex);
   m_completions[packet] = status;
   ++m_completion_count;
-  m_changed.notify_all();
+  if (m_completion_count >= m_completions_wanted) m_changed.notify_all();
 }
 
 void SimStack::EthIndicateReceive(NdisHandle receive_context, const uint8_t* header,
@@ -215,7 +222,7 @@ void SimStack::EthIndicateReceive(NdisHandle receive_context, const uint8_t* hea
   if (hook) hook(receive_context);
   std::lock_guard lock(m_mutex);
   ++m_received_count;
-  m_changed.notify_all();
+  if (m_received_count >= m_received_wanted) m_changed.notify_all();
 }
 
 void SimStack::IndicateStatus(NtStatus status, const void* /*buffer*/, uint32_t /*size*/) {

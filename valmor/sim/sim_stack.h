@@ -137,6 +137,8 @@ class SimStack : public host::NdisWrapper, public host::NdisPort {
   bool m_record_received = true;
   std::map<const host::NdisPacket*, host::NtStatus> m_completions;
   size_t m_completion_count = 0;
+  size_t m_completions_wanted = 0;  // while a thread waits for that many
+  size_t m_received_wanted = 0;
   bool m_gate_closed = false;
   bool m_blocked = false;
   std::function<void(host::NdisHandle)> m_on_receive;

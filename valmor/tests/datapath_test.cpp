@@ -73,13 +73,22 @@ TEST_F(DataPathTest, FramesAreReceivedAndIndicated) {
 TEST_F(DataPathTest, LoopbackCarriesFramesBothWays) {
   device.SetLoopback(true);
   std::vector<std::unique_ptr<sim::OwnedPacket>> packets;
-  for (size_t length : {60u, 1514u, 100u, 1000u}) {
-    packets.push_back(std::make_unique<sim::OwnedPacket>(sim::MakeFrame(length, 9)));
-    stack.Send({packets.back()->get()});
+  // Completions on the device's thread, then inside the submitting call.
+  for (bool inline_completion : {false, true}) {
+    device.SetInlineBulkOutCompletion(inline_completion);
+    for (size_t length : {60u, 1514u, 100u, 1000u}) {
+      packets.push_back(std::make_unique<sim::OwnedPacket>(sim::MakeFrame(length, 9)));
+      stack.Send({packets.back()->get()});
+    }
+    ASSERT_TRUE(stack.WaitReceived(packets.size()));
+    ASSERT_TRUE(stack.WaitCompletions(packets.size()));
   }
-  ASSERT_TRUE(stack.WaitReceived(packets.size()));
   const auto received = stack.ReceivedFrames();
-  for (size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(received[i], packets[i]->bytes());
+  for (size_t i = 0; i < packets.size(); ++i) {
+    EXPECT_EQ(received[i], packets[i]->bytes());
+    EXPECT_EQ(stack.CompletionOf(packets[i]->get()), NDIS_STATUS_SUCCESS);
+  }
+  ASSERT_TRUE(WaitIdle());
 }
 
 TEST_F(DataPathTest, BadBulkInLengthsCountAnErrorAndRecover) {

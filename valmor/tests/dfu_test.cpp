@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "driver.h"
 #include "fixture.h"
 
 namespace valmor::test {
@@ -184,6 +185,19 @@ TEST_F(DfuTest, ErrorStateAnswersInvalidParameterFromDownload) {
   ASSERT_TRUE(WaitUpdateEnd());
   EXPECT_TRUE(traces.Contains("FW Download FAILED. DFU FAILED. Unplug And Retry\n"));
   EXPECT_EQ(device.ResetPortCount(), 0);  // no reset after a failed download
+}
+
+TEST_F(DfuTest, DownloadAnswersItsStatus) {
+  // Called directly on an idle adapter whose device is in DFU mode.
+  device.config().dfu.error_at_block = 1;
+  StartInMode(3);
+  const std::vector<uint8_t> image = Image(1500);
+  EXPECT_EQ(Download(adapter(), image.data(), 0), NDIS_STATUS_FAILURE);
+  EXPECT_TRUE(traces.Contains("FW Buffer LEN Invalid \n"));
+  EXPECT_TRUE(device.ControlRequests().empty() ||
+              device.ControlRequests().back().request_type == 0xC1);  // only start-up requests
+  EXPECT_EQ(Download(adapter(), image.data(), 1500), STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(device.DfuBlocks().size(), 2u);  // the device failed after block 1
 }
 
 TEST_F(DfuTest, ManifestWaitResetEndsTheDownload) {
