@@ -21,7 +21,8 @@ int ToSocketErrorNumber(QAbstractSocket::SocketError error) {
     case QAbstractSocket::DatagramTooLargeError:
       return wsa::kMessageSize;
     case QAbstractSocket::NetworkError:
-      return wsa::kNetworkUnreachable;
+      // No route or no answer on the way: the phone cannot be reached.
+      return wsa::kHostUnreachable;
     case QAbstractSocket::AddressInUseError:
       return wsa::kAddressInUse;
     case QAbstractSocket::SocketAddressNotAvailableError:
