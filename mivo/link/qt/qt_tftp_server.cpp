@@ -76,6 +76,7 @@ int QtTftpServer::SendTo(std::span<const std::uint8_t> datagram, std::string_vie
 }
 
 void QtTftpServer::DiscardPending() {
+  if (m_socket.state() != QAbstractSocket::BoundState) return;
   std::array<char, 256> buffer;
   while (m_socket.hasPendingDatagrams()) {
     if (m_socket.readDatagram(buffer.data(), static_cast<qint64>(buffer.size())) < 0) break;
