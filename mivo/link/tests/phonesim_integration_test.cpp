@@ -167,6 +167,47 @@ TEST_F(PhonesimSession, ExportIsReadFromTheBufferAndRejectedSettingsComeBack) {
   EXPECT_NE(rejected.find("NoSuchSetting"), std::string::npos) << rejected;
 }
 
+// Lost, repeated, late and foreign packets of the phone's TFTP client: every transfer
+// still completes, through the server's own rules (a repeated ACK of the block before is
+// ignored, a repeated block is acknowledged again, a foreign sender gets no answer).
+TEST_F(PhonesimSession, TransfersSurviveLostRepeatedAndForeignPackets) {
+  std::string lines;
+  while (lines.size() < 1500) lines += "Prof1_SSID=Office\r\n";
+  struct Case {
+    const char* command;
+    std::vector<std::string> faults;
+  } const cases[] = {
+      {"upload", {"--tftp-duplicate", "3"}},
+      {"upload", {"--tftp-foreign", "2"}},
+      {"upload", {"--tftp-drop", "3"}},
+      {"import", {"--tftp-duplicate", "2"}},
+      {"import", {"--tftp-drop", "3", "--tftp-delay", "4:100"}},
+      {"import", {"--tftp-foreign", "1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " " + c.faults[0] + " " + c.faults[1]);
+    std::vector<std::string> options = c.faults;
+    options.insert(options.end(), {"--import-size", "1500"});
+    ASSERT_NO_FATAL_FAILURE(StartPhone(options));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    settings.fill(0);
+    std::memcpy(settings.data(), lines.data(), lines.size());
+    frame.hints.clear();
+    channel.SetKeepAlive(1);
+    const std::string command = c.command;
+    channel.SendCommand("REQ", command, command == "upload" ? "C:\\PhoneCNF.txt" : "");
+    EXPECT_TRUE(WaitForLine("CNF " + command));
+    const int kind = command == "upload" ? 2 : 1;
+    EXPECT_EQ(frame.Kinds(), (std::vector<int>{kind, 0}));
+    if (command == "import") {
+      EXPECT_EQ(SettingsText().size(), 1500u);
+    }
+    EXPECT_TRUE(ui.shown.empty()) << ui.Texts().front();
+    channel.Disconnect();
+    ui.shown.clear();
+  }
+}
+
 TEST_F(PhonesimSession, LostConnectionInTheBusyGroupShows305) {
   ASSERT_NO_FATAL_FAILURE(StartPhone({"--close-at", "getmac:request"}));
   ASSERT_NO_FATAL_FAILURE(ConnectToModeQuery());
