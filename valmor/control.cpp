@@ -39,7 +39,9 @@ void RunControlWork(Adapter* adapter) {
   if ((adapter->ControlWork & VNET_REQ_FW_UPDATE) != 0) {
     if (adapter->AdapterState != VNET_STATE_POWERED_DOWN) {
       FirmwareUpdate(adapter);
-      adapter->ControlWork = 0;
+      // The update frees its own image; one still held arrived during the
+      // update and is queued again instead of being forgotten.
+      adapter->ControlWork = FirmwareImageHeld() ? VNET_REQ_FW_UPDATE : 0;
     } else {
       adapter->ControlWork.fetch_and(~VNET_REQ_FW_UPDATE);  // the image stays held
     }

@@ -1,6 +1,7 @@
 #include "miniport.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -246,7 +247,9 @@ void VNETHalt(NdisHandle context) {
 void AddRef(Adapter* adapter) { InterlockedIncrement(adapter->PendingRefs); }
 
 void Release(Adapter* adapter) {
-  if (InterlockedDecrement(adapter->PendingRefs) > 0) return;
+  const int32_t left = InterlockedDecrement(adapter->PendingRefs);
+  assert(left >= 0 && "a reference was released more often than it was added");
+  if (left > 0) return;
   if (adapter->Control.running || adapter->Rx.running || adapter->Tx.running) return;
   adapter->NoPendingEvent.Set();
 }

@@ -1,6 +1,9 @@
 #include "sim/sim_stack.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "miniport.h"
 
@@ -46,7 +49,26 @@ NtStatus SimStack::Start() {
 void SimStack::Halt() {
   if (m_context == nullptr) return;
   OpenGate();
+  // Halt waits without time-out for every reference. A reference that is
+  // never released would hang the test run; the watchdog turns that into a
+  // clear failure instead.
+  std::mutex mutex;
+  std::condition_variable halted;
+  bool done = false;
+  std::thread watchdog([&] {
+    std::unique_lock lock(mutex);
+    if (!halted.wait_for(lock, kHaltLimit, [&] { return done; })) {
+      std::fprintf(stderr, "halt did not end: a reference of the adapter was never released\n");
+      std::abort();
+    }
+  });
   m_chars.halt(std::exchange(m_context, nullptr));
+  {
+    std::lock_guard lock(mutex);
+    done = true;
+  }
+  halted.notify_all();
+  watchdog.join();
 }
 
 NtStatus SimStack::Query(NdisOid oid, std::vector<uint8_t>* answer, uint32_t buffer_length,

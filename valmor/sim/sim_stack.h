@@ -46,6 +46,8 @@ struct Registry {
 
 class SimStack : public host::NdisWrapper, public host::NdisPort {
  public:
+  static constexpr std::chrono::seconds kHaltLimit{60};
+
   explicit SimStack(host::UsbDevice* next_lower);
   ~SimStack() override;  // halts a started adapter
   SimStack(const SimStack&) = delete;

@@ -107,6 +107,27 @@ TEST_F(DfuTest, DeviceInNormalModeIsDetachedWaitedForAndReset) {
   ASSERT_TRUE(WaitIdle());
 }
 
+TEST_F(DfuTest, ImageArrivingDuringAnUpdateIsDownloadedAfterIt) {
+  StartInMode(1);
+  ASSERT_TRUE(WaitIdle());
+  const std::vector<uint8_t> first = Image(1100);
+  const std::vector<uint8_t> second = Image(2100);
+  bool sent = false;
+  OnSleep([&] {
+    if (!sent) {
+      sent = true;  // from ControlThread, in the middle of the first update
+      EXPECT_EQ(SetImage(second), NDIS_STATUS_SUCCESS);
+    }
+  });
+  ASSERT_EQ(SetImage(first), NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(stack.WaitFor([&] {
+    return device.DfuImage() == second && adapter()->FwStatus == 2 && adapter()->ControlWork == 0;
+  }));
+  OnSleep({});
+  EXPECT_GT(traces.Find("Releasing FW\n", traces.Find("Releasing FW\n") + 1), 0);  // twice
+  ASSERT_TRUE(WaitIdle());
+}
+
 TEST_F(DfuTest, PollTimeoutIsWaitedOutInHalfSecondsWithProgress) {
   device.config().dfu.busy_after_block = true;
   device.config().dfu.poll_timeout_ms = 1200;
