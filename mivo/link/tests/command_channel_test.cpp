@@ -342,6 +342,47 @@ TEST_F(ChannelFixture, DisconnectResetsEverythingAndIsHarmlessWhenClosed) {
   EXPECT_EQ(frame.Lines(), std::vector<std::string>{"in 0"});
 }
 
+// Disconnect's order: the socket closes before the state turns Offline (so the views'
+// hooks find the channel closed), the views still see the phone's identity with hint 5,
+// then the status bar, the TFTP server and the current settings window follow.
+TEST(ChannelDisconnect, RunsItsStepsInOrder) {
+  class OrderFrame : public FakeFrame {
+   public:
+    std::vector<std::string>* steps = nullptr;
+    PhoneLink* link = nullptr;
+    FakeStream* stream = nullptr;
+    void NotifyAllViews(UpdateHint hint, const HintArgument&) override {
+      if (hint != kHintLinkStateChanged) return;
+      steps->push_back("hint5 closes=" + std::to_string(stream->closes) +
+                       " mac=" + link->status().GetMacAddress());
+    }
+    void RedrawStatusBar() override { steps->push_back("redraw"); }
+    void StopTftpServer() override { steps->push_back("stop tftp"); }
+    void RefreshCurrentSettingsWindow() override { steps->push_back("refresh"); }
+  };
+  std::vector<std::string> steps;
+  FakeStream stream;
+  FakeTimers timers;
+  FakePause pause;
+  FakeUi ui;
+  FakeConnectingDialog dialog;
+  OrderFrame frame;
+  SocketErrorReporter reporter(ui);
+  PhoneLink link(frame, ui);
+  frame.steps = &steps;
+  frame.link = &link;
+  frame.stream = &stream;
+  CAsyncClientWnd channel(link, {stream, timers, pause, ui, dialog, frame, reporter});
+  dialog.whileRunning = [&] { channel.OnSocketEvent(kEventConnect, 0); };
+  channel.Connect("127.0.0.1", 5001);
+  link.status().SetMacAddress("AA");
+  steps.clear();
+  channel.Disconnect();
+  const std::vector<std::string> expected = {"redraw", "hint5 closes=1 mac=AA", "redraw",
+                                             "stop tftp", "refresh"};
+  EXPECT_EQ(steps, expected);
+}
+
 TEST_F(ChannelFixture, SendCommandFailures) {
   EXPECT_EQ(channel.SendCommand("REQ", "mode"), 0);
   EXPECT_TRUE(ui.shown.empty());
