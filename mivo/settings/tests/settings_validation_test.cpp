@@ -189,7 +189,41 @@ INSTANTIATE_TEST_SUITE_P(
                       Set(s, "Prof4_PresharedKey", "ASCII");
                       Set(s, "Prof4_KeyHEXpassword", "12");
                     },
-                    ""}),
+                    ""},
+        // Each rule runs over all four profiles before the next rule starts.
+        ProfileCase{"NamesOfAllProfilesBeforeSsids",
+                    [](PhoneSettings& s) {
+                      Set(s, "Prof1_SSID", "");
+                      Set(s, "Prof4_Name", "");
+                    },
+                    "Profile Name 4 CAN NOT Be Empty!"},
+        ProfileCase{"SsidsOfAllProfilesBeforeWepKeys",
+                    [](PhoneSettings& s) {
+                      Set(s, "Prof1_WEPkey1_EncryptionBit", "64");
+                      Set(s, "Prof3_SSID", "");
+                    },
+                    "Please setup the string of Profile 3 SSID if type is \"Specify\" !"},
+        ProfileCase{"WepKeysOfAllProfilesBeforePresharedKeys",
+                    [](PhoneSettings& s) {
+                      Set(s, "Prof1_KeyHEXpassword", "ab");
+                      Set(s, "Prof2_WEPkey4_EncryptionBit", "128");
+                    },
+                    "Invalid WEP key length, Profile #2 WEP Key #4 length should be 26"},
+        ProfileCase{"WepRulesRunProfileByProfile",
+                    [](PhoneSettings& s) {
+                      Set(s, "Prof1_WEPkey1_EncryptionBit", "64");
+                      Set(s, "Prof2_Authentication", "SharedKey");
+                      Set(s, "Prof2_WEPkey1_EncryptionBit", "128");
+                    },
+                    "Invalid WEP key length, Profile #1 WEP Key #1 length should be 10"},
+        ProfileCase{"MissingKeyReportedBeforeOtherKeysOfItsProfile",
+                    [](PhoneSettings& s) {
+                      Set(s, "Prof2_Authentication", "AKM");
+                      Set(s, "Prof2_WEPkeyIdx", "3");
+                      Set(s, "Prof2_WEPkey1_EncryptionBit", "64");
+                      Set(s, "Prof2_WEPkey3_EncryptionBit", "64");
+                    },
+                    "Please setup the Profile 2 WEP Key #3 if Authentication Type is SharedKey !"}),
     [](const auto& param) { return std::string(param.param.label); });
 
 TEST(SettingsValidation, NoActiveDocumentFailsSilently) {
@@ -252,6 +286,40 @@ TEST_F(PhoneSettingsCheck, VdpValuesOutsideTheirRangeArePlainMessages) {
   EXPECT_EQ(ui.messages[1].text, "Please input the VDP Time to Live value between 0 to 255 !!!");
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::kNone);
   EXPECT_EQ(ui.messages[0].caption, "");
+}
+
+TEST_F(PhoneSettingsCheck, StopsAtTheFirstFailingCheckInOrder) {
+  const std::string ringList = dir.Path("ringlist.xml");
+  const std::string ringTone = dir.Path("tone.wav");
+  const std::string image = dir.Path("p006_a.bin");
+  Set(settings, "LocalRingListFilename", ringList);
+  Set(settings, "RingToneFile", ringTone);
+  Set(settings, "NewFirmwareImageUpgrade", "Enable");
+  Set(settings, "NewFirmwareImageFilename", image);
+  settings.SetWorkingNumber(settings.FindParameter("VDPtransmitInterval"), 70000);
+  settings.SetWorkingNumber(settings.FindParameter("VDPTTL"), 300);
+  // Each round repairs the failing setting; the next check in order fails then.
+  const std::function<void()> repairs[] = {
+      [&] { dir.Write("ringlist.xml", "<x/>"); },
+      [&] { dir.Write("tone.wav", "RIFF"); },
+      [&] { dir.Write("p006_a.bin", "image"); },
+      [&] { settings.SetWorkingNumber(settings.FindParameter("VDPtransmitInterval"), 65535); },
+      [&] { settings.SetWorkingNumber(settings.FindParameter("VDPTTL"), 255); },
+  };
+  for (const auto& repair : repairs) {
+    EXPECT_FALSE(CheckPhoneSettings(&settings, ui));
+    repair();
+  }
+  EXPECT_TRUE(CheckPhoneSettings(&settings, ui));
+  const std::string expected[] = {
+      "Ring list file \"" + ringList + "\"",   "Ring tone file \"" + ringTone + "\"",
+      "Firmware image file \"" + image + "\"", "Please input the VDP Transmit Interval",
+      "Please input the VDP Time to Live",
+  };
+  ASSERT_EQ(ui.messages.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_TRUE(ui.messages[i].text.starts_with(expected[i])) << ui.messages[i].text;
+  }
 }
 
 TEST_F(PhoneSettingsCheck, FirmwareImageFileRules) {
