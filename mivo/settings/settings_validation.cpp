@@ -1,6 +1,7 @@
 #include "settings_validation.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "phone_settings.h"
@@ -26,7 +27,10 @@ bool Fail(SettingsUi& ui, const std::string& text, MessageIcon icon = MessageIco
   return false;
 }
 
+// A folder opens for reading here, but it is no file the phone could be sent.
 bool CanOpenForReading(std::string_view path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return false;
   std::ifstream file{std::string(path)};
   return static_cast<bool>(file);
 }

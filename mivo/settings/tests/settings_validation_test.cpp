@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -259,6 +260,20 @@ TEST_F(PhoneSettingsCheck, FilesMustExistInOrder) {
                                      "\" is not exist!\n\nPlease specify the correct filename and "
                                      "path in ring list file.");
   EXPECT_EQ(ui.messages[1].icon, MessageIcon::kWarning);
+}
+
+TEST_F(PhoneSettingsCheck, FolderIsNoFile) {
+  Set(settings, "LocalRingListFilename", dir.Path(""));
+  EXPECT_FALSE(CheckPhoneSettings(&settings, ui));
+  Set(settings, "LocalRingListFilename", "");
+  Set(settings, "RingToneFile", dir.Path(""));
+  EXPECT_FALSE(CheckPhoneSettings(&settings, ui));
+  std::filesystem::create_directory(dir.Path("p006.bin"));
+  EXPECT_FALSE(CheckFirmwareImageFile(dir.Path("p006.bin"), ui));
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_TRUE(ui.messages[0].text.starts_with("Ring list file ")) << ui.messages[0].text;
+  EXPECT_TRUE(ui.messages[1].text.starts_with("Ring tone file ")) << ui.messages[1].text;
+  EXPECT_TRUE(ui.messages[2].text.starts_with("Firmware image file ")) << ui.messages[2].text;
 }
 
 TEST_F(PhoneSettingsCheck, FirmwareImageCheckedOnlyWhenUpgradeEnabled) {
