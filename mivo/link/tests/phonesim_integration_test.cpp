@@ -208,6 +208,26 @@ TEST_F(PhonesimSession, TransfersSurviveLostRepeatedAndForeignPackets) {
   }
 }
 
+// A window that opens a dialog for a reply runs a nested event loop; the rest of the next
+// reply arrives meanwhile. The read is deferred, not spun on, and nothing is lost.
+TEST_F(PhonesimSession, RepliesArrivingDuringANestedDialogAreProcessedAfterIt) {
+  ASSERT_NO_FATAL_FAILURE(StartPhone({"--split-reply", "getmac:5"}));
+  ASSERT_NO_FATAL_FAILURE(ConnectToModeQuery());
+  int nested = 0;
+  frame.onHint = [&](const FakeFrame::Hint& hint) {
+    if (hint.hint != kHintPhoneReply || hint.line != "CNF login 0") return;
+    ++nested;
+    WaitForEvents([] { return false; }, 300);  // the modal dialog
+  };
+  channel.SendCommand("REQ", "login", "admin qopwix\r\n");
+  channel.SendCommand("REQ", "getmac");
+  ASSERT_TRUE(WaitForLine("CNF getmac"));
+  EXPECT_EQ(nested, 1);
+  const std::vector<std::string> lines = {"CNF mode 1", "CNF login 0",
+                                          "CNF getmac 02:00:00:00:58:37"};
+  EXPECT_EQ(frame.Lines(), lines);
+}
+
 TEST_F(PhonesimSession, LostConnectionInTheBusyGroupShows305) {
   ASSERT_NO_FATAL_FAILURE(StartPhone({"--close-at", "getmac:request"}));
   ASSERT_NO_FATAL_FAILURE(ConnectToModeQuery());
