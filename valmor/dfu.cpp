@@ -94,16 +94,127 @@ NtStatus GetStatus(Adapter* adapter, DfuStatus* out) {
   return status;
 }
 
-bool StartDevice(Adapter* adapter) {
-  VnetTrace(kTraceProgress, "Start Device...\n");
-  const uint8_t state = adapter->AdapterState;
-  if (state == VNET_STATE_STARTING || state == VNET_STATE_FW_UPDATE) {
-    VnetTrace(kTraceProgress, "Starting Bulk-In.\n");
-    StartBulkIn(adapter);
+// The download loop over the device's DFU states. Runs on ControlThread;
+// every request blocks until the device answers.
+class DfuDownload {
+ public:
+  DfuDownload(Adapter* adapter, const uint8_t* image, uint32_t length)
+      : m_adapter(adapter), m_image(image), m_length(length), m_remaining(length) {}
+
+  NtStatus Run() {
+    for (;;) {
+      if (Stopping(m_adapter)) return STATUS_CANCELLED;
+      if (++m_passes > kMaxPassesPerBlock || m_waited > kMaxWaitPerBlockMs) {
+        VnetTrace(kTraceError, "DFU: device makes no progress (state %u)\n", m_state);
+        return STATUS_IO_TIMEOUT;
+      }
+      if (m_need_state) {
+        if (!NtSuccess(ControlRequest(m_adapter, kDfuIn, DFU_GETSTATE, 0, &m_state, 1))) {
+          VnetTrace(kTraceFirmware, "DFU: Failed to get DFU state...\n");
+          return NDIS_STATUS_FAILURE;
+        }
+        m_need_state = false;
+      }
+      const NtStatus result = Pass();
+      if (m_done || !NtSuccess(result)) return result;
+    }
   }
-  WakeControlThread(adapter);
-  return true;
-}
+
+ private:
+  // Acts on the state byte once.
+  NtStatus Pass() {
+    switch (m_state) {
+      case dfuIDLE:
+      case dfuDNLOAD_IDLE:
+        return SendBlock();
+      case dfuDNLOAD_SYNC:
+        VnetTrace(kTraceFirmware, "STATE_dfuDNLOAD_SYNC\n");
+        return TakeStatus(false);
+      case dfuDNBUSY:
+        VnetTrace(kTraceFirmware, "STATE_dfuDNBUSY\n");
+        m_need_state = true;
+        m_waited += WaitPollTimeout(m_adapter, m_poll_timeout);
+        return NDIS_STATUS_SUCCESS;
+      case dfuMANIFEST_SYNC:
+        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST_SYNC\n");
+        return TakeStatus(true);
+      case dfuMANIFEST:
+        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST\n");
+        m_done = true;
+        return NDIS_STATUS_SUCCESS;
+      case dfuMANIFEST_WAIT_RESET:
+        // The device has manifested the image and waits for the reset that
+        // follows the download: the download is complete.
+        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST_WAIT_RESET\n");
+        m_done = true;
+        return NDIS_STATUS_SUCCESS;
+      case dfuUPLOAD_IDLE:
+        // An upload is no part of this sequence; the download cannot go on.
+        VnetTrace(kTraceFirmware, "STATE_dfuUPLOAD_IDLE\n");
+        return STATUS_INVALID_PARAMETER;
+      case dfuERROR:
+        VnetTrace(kTraceError, "DFU ERROR STATE\n");
+        return STATUS_INVALID_PARAMETER;
+      default:
+        VnetTrace(kTraceFirmware, "DFU UNKNOWN STATE\n");
+        return STATUS_INVALID_PARAMETER;
+    }
+  }
+
+  // DFU_DNLOAD of the next block; with nothing remaining, the zero-length
+  // block that ends the image.
+  NtStatus SendBlock() {
+    m_adapter->FwStatus = 1;
+    VnetTrace(kTraceFirmware, "IDLE\n");
+    const uint32_t size = std::min(m_remaining, kDfuBlockSize);
+    m_remaining -= size;
+    m_adapter->FwProgress = static_cast<uint8_t>((102400 / m_length) * (m_block + 1u));
+    VnetTrace(kTraceFirmware, "DOWNLOADING %d Bytes (Block = %d)\n", static_cast<int>(size),
+              m_block);
+    // The request only reads from the buffer; the image is not changed.
+    const NtStatus result =
+        ControlRequest(m_adapter, kDfuOut, DFU_DNLOAD, m_block,
+                       const_cast<uint8_t*>(m_image + m_offset), static_cast<uint16_t>(size));
+    if (!NtSuccess(result)) VnetTrace(kTraceFirmware, "Write FW Block %d FAILED\n", m_block);
+    m_offset += size;
+    ++m_block;
+    m_need_state = true;
+    // Only real progress renews the pass budget: a device that keeps asking
+    // for blocks after the end of the image runs out of it.
+    if (!m_end_sent) {
+      m_passes = 0;
+      m_waited = 0;
+    }
+    m_end_sent = m_end_sent || size == 0;
+    return result;
+  }
+
+  // DFU_GETSTATUS: the next pass acts on bState without asking again.
+  NtStatus TakeStatus(bool wait) {
+    DfuStatus reply{};
+    const NtStatus result = GetStatus(m_adapter, &reply);
+    if (NtSuccess(result)) {
+      m_state = reply.state;
+      m_poll_timeout = reply.poll_timeout;
+      if (wait) m_waited += WaitPollTimeout(m_adapter, m_poll_timeout);
+    }
+    return result;
+  }
+
+  Adapter* m_adapter;
+  const uint8_t* m_image;
+  uint32_t m_length;
+  uint32_t m_remaining;
+  bool m_need_state = true;
+  bool m_done = false;
+  uint8_t m_state = 0;
+  uint32_t m_poll_timeout = 0;
+  uint16_t m_block = 0;
+  uint32_t m_offset = 0;
+  uint32_t m_passes = 0;  // since the last block
+  uint32_t m_waited = 0;  // milliseconds, since the last block
+  bool m_end_sent = false;
+};
 
 bool ResetForDfu(Adapter* adapter) {
   VnetTrace(kTraceProgress, "RESET DEVICE\n");
@@ -220,106 +331,7 @@ NtStatus Download(Adapter* adapter, const uint8_t* image, uint32_t length) {
     return NDIS_STATUS_FAILURE;
   }
   VnetTrace(kTraceFirmware, "Start FW Downloading...\n");
-  bool need_state = true;
-  uint8_t state = 0;
-  uint32_t poll_timeout = 0;
-  uint16_t block = 0;
-  uint32_t remaining = length;
-  uint32_t offset = 0;
-  uint32_t passes = 0;  // since the last block was sent
-  uint32_t waited = 0;
-  bool end_sent = false;
-  for (;;) {
-    NtStatus result = NDIS_STATUS_SUCCESS;
-    if (Stopping(adapter)) return STATUS_CANCELLED;
-    if (++passes > kMaxPassesPerBlock || waited > kMaxWaitPerBlockMs) {
-      VnetTrace(kTraceError, "DFU: device makes no progress (state %u)\n", state);
-      return STATUS_IO_TIMEOUT;
-    }
-    if (need_state) {
-      if (!NtSuccess(ControlRequest(adapter, kDfuIn, DFU_GETSTATE, 0, &state, 1))) {
-        VnetTrace(kTraceFirmware, "DFU: Failed to get DFU state...\n");
-        return NDIS_STATUS_FAILURE;
-      }
-      need_state = false;
-    }
-    switch (state) {
-      case dfuIDLE:
-      case dfuDNLOAD_IDLE: {
-        adapter->FwStatus = 1;
-        VnetTrace(kTraceFirmware, "IDLE\n");
-        const uint32_t size = std::min(remaining, kDfuBlockSize);
-        remaining -= size;
-        adapter->FwProgress = static_cast<uint8_t>((102400 / length) * (block + 1u));
-        VnetTrace(kTraceFirmware, "DOWNLOADING %d Bytes (Block = %d)\n", static_cast<int>(size),
-                  block);
-        // DFU_DNLOAD sends from the caller's buffer; the image is not changed.
-        result = ControlRequest(adapter, kDfuOut, DFU_DNLOAD, block,
-                                const_cast<uint8_t*>(image + offset), static_cast<uint16_t>(size));
-        if (!NtSuccess(result)) VnetTrace(kTraceFirmware, "Write FW Block %d FAILED\n", block);
-        offset += size;
-        ++block;
-        need_state = true;
-        // Only real progress renews the pass budget: a device that keeps
-        // asking for blocks after the end of the image runs out of it.
-        if (!end_sent) {
-          passes = 0;
-          waited = 0;
-        }
-        end_sent = end_sent || size == 0;
-        break;
-      }
-      case dfuDNLOAD_SYNC: {
-        VnetTrace(kTraceFirmware, "STATE_dfuDNLOAD_SYNC\n");
-        DfuStatus reply{};
-        result = GetStatus(adapter, &reply);
-        if (NtSuccess(result)) {
-          state = reply.state;
-          poll_timeout = reply.poll_timeout;
-        }
-        break;
-      }
-      case dfuDNBUSY:
-        VnetTrace(kTraceFirmware, "STATE_dfuDNBUSY\n");
-        need_state = true;
-        waited += WaitPollTimeout(adapter, poll_timeout);
-        break;
-      case dfuMANIFEST_SYNC: {
-        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST_SYNC\n");
-        DfuStatus reply{};
-        result = GetStatus(adapter, &reply);
-        if (NtSuccess(result)) {
-          state = reply.state;
-          poll_timeout = reply.poll_timeout;
-          waited += WaitPollTimeout(adapter, poll_timeout);
-        }
-        break;
-      }
-      case dfuMANIFEST:
-        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST\n");
-        return result;
-      case dfuMANIFEST_WAIT_RESET:
-        // The device has manifested the image and waits for the reset that
-        // follows the download: the download is complete.
-        VnetTrace(kTraceFirmware, "STATE_dfuMANIFEST_WAIT_RESET\n");
-        return result;
-      case dfuUPLOAD_IDLE:
-        // An upload is not part of this sequence; the device is not where the
-        // download can go on.
-        VnetTrace(kTraceFirmware, "STATE_dfuUPLOAD_IDLE\n");
-        result = STATUS_INVALID_PARAMETER;
-        break;
-      case dfuERROR:
-        VnetTrace(kTraceError, "DFU ERROR STATE\n");
-        result = STATUS_INVALID_PARAMETER;
-        break;
-      default:
-        VnetTrace(kTraceFirmware, "DFU UNKNOWN STATE\n");
-        result = STATUS_INVALID_PARAMETER;
-        break;
-    }
-    if (!NtSuccess(result)) return result;
-  }
+  return DfuDownload(adapter, image, length).Run();
 }
 
 }  // namespace valmor

@@ -16,6 +16,9 @@ void AddRef(Adapter* adapter);
 void Release(Adapter* adapter);
 // Stores a new AdapterState with the media indications; any thread, no lock held.
 void SetState(Adapter* adapter, uint8_t state);
+// Starts bulk-in when the state is starting or firmware update, then wakes
+// ControlThread. Used at start-up and after a firmware download.
+void StartDevice(Adapter* adapter);
 void WakeControlThread(Adapter* adapter);
 void WakeRxThread(Adapter* adapter);
 void WakeTxThread(Adapter* adapter);

@@ -129,6 +129,60 @@ void SetAddresses(Adapter* adapter) {
   }
 }
 
+// Steps 3 to 5 of the start: medium, next-lower device, OS level. Returns
+// null when the host fits, else the failure's trace with `*status` set.
+const char* ProbeHost(Adapter* adapter, NdisPort* port, uint32_t* selected_medium_index,
+                      const NdisMedium* medium_array, uint32_t medium_array_size,
+                      NtStatus* status) {
+  *status = NDIS_STATUS_FAILURE;
+  const NdisMedium* end = medium_array + medium_array_size;
+  const NdisMedium* medium = std::find(medium_array, end, NdisMedium::k802_3);
+  if (medium == end) {
+    *status = NDIS_STATUS_UNSUPPORTED_MEDIA;
+    return "FAILED TO START DEVICE (Ethernet Medium Type is not supported)\n";
+  }
+  *selected_medium_index = static_cast<uint32_t>(medium - medium_array);
+
+  const DeviceProperties devices = port->QueryDeviceProperties();
+  adapter->PhysicalDeviceObject = devices.physical;
+  adapter->FunctionalDeviceObject = devices.functional;
+  adapter->NextDeviceObject = devices.next_lower;
+  if (adapter->NextDeviceObject == nullptr) return "FAILED TO START DEVICE (Unable to get PDO)\n";
+
+  if (port->IsWdmVersionAvailable(1, 0x10)) {
+    adapter->OsLevel = 0;
+  } else if (port->IsWdmVersionAvailable(1, 0x05)) {
+    adapter->OsLevel = 1;
+  } else if (port->IsWdmVersionAvailable(1, 0x00)) {
+    adapter->OsLevel = 2;
+  } else {
+    return "FAILED TO START DEVICE (Unable to detect OS version)\n";
+  }
+  *status = NDIS_STATUS_SUCCESS;
+  return nullptr;
+}
+
+// Steps 8 to 12, with the threads running: USB configuration, mode,
+// addresses, start. Returns null on success, else the failure's trace.
+const char* BringUpDevice(Adapter* adapter) {
+  if (ConfigureUsb(adapter) != STATUS_SUCCESS) return "FAILED TO START DEVICE\n";
+  bool dfu_mode = false;
+  if (!CheckDeviceMode(adapter, &dfu_mode)) return "FAILED TO START DEVICE\n";
+  if (dfu_mode) {
+    // Stuck in DFU mode: no address read, no bulk-in, but the start succeeds.
+    SetState(adapter, VNET_STATE_FW_UPDATE);
+    SetState(adapter, VNET_STATE_RUNNING);
+    return nullptr;
+  }
+  SetState(adapter, VNET_STATE_STARTING);
+  VnetTrace(kTraceProgress, "Getting Device MAC ADDRESS\n");
+  if (GetMacAddress(adapter) != STATUS_SUCCESS) return "FAILED TO GET PERMANENT MAC ADDRESS\n";
+  SetAddresses(adapter);
+  StartDevice(adapter);
+  SetState(adapter, VNET_STATE_RUNNING);
+  return nullptr;
+}
+
 NtStatus VNETInitialize(uint32_t* selected_medium_index, const NdisMedium* medium_array,
                         uint32_t medium_array_size, NdisHandle miniport_adapter_handle) {
   VnetTrace(kTraceProgress, "Inside VNETInitialize!");
@@ -148,33 +202,10 @@ NtStatus VNETInitialize(uint32_t* selected_medium_index, const NdisMedium* mediu
   ReadRegistry(adapter, port);
   port->CloseConfiguration();
 
-  const NdisMedium* medium =
-      std::find(medium_array, medium_array + medium_array_size, NdisMedium::k802_3);
-  if (medium == medium_array + medium_array_size) {
-    return FailStart(adapter, false,
-                     "FAILED TO START DEVICE (Ethernet Medium Type is not supported)\n",
-                     NDIS_STATUS_UNSUPPORTED_MEDIA);
-  }
-  *selected_medium_index = static_cast<uint32_t>(medium - medium_array);
-
-  const DeviceProperties devices = port->QueryDeviceProperties();
-  adapter->PhysicalDeviceObject = devices.physical;
-  adapter->FunctionalDeviceObject = devices.functional;
-  adapter->NextDeviceObject = devices.next_lower;
-  if (adapter->NextDeviceObject == nullptr) {
-    return FailStart(adapter, false, "FAILED TO START DEVICE (Unable to get PDO)\n",
-                     NDIS_STATUS_FAILURE);
-  }
-
-  if (port->IsWdmVersionAvailable(1, 0x10)) {
-    adapter->OsLevel = 0;
-  } else if (port->IsWdmVersionAvailable(1, 0x05)) {
-    adapter->OsLevel = 1;
-  } else if (port->IsWdmVersionAvailable(1, 0x00)) {
-    adapter->OsLevel = 2;
-  } else {
-    return FailStart(adapter, false, "FAILED TO START DEVICE (Unable to detect OS version)\n",
-                     NDIS_STATUS_FAILURE);
+  NtStatus status = NDIS_STATUS_SUCCESS;
+  if (const char* failure = ProbeHost(adapter, port, selected_medium_index, medium_array,
+                                      medium_array_size, &status)) {
+    return FailStart(adapter, false, failure, status);
   }
 
   adapter->DevicePowerState = kPowerD0;
@@ -183,37 +214,10 @@ NtStatus VNETInitialize(uint32_t* selected_medium_index, const NdisMedium* mediu
   if (!StartThreads(adapter)) {
     return FailStart(adapter, true, "FAILED TO START DEVICE\n", NDIS_STATUS_FAILURE);
   }
-
   port->SetAttributes(adapter, NDIS_ATTRIBUTE_DESERIALIZE, NdisInterfaceType::kInternal);
-
-  if (ConfigureUsb(adapter) != STATUS_SUCCESS) {
-    return FailStart(adapter, true, "FAILED TO START DEVICE\n", NDIS_STATUS_FAILURE);
+  if (const char* failure = BringUpDevice(adapter)) {
+    return FailStart(adapter, true, failure, NDIS_STATUS_FAILURE);
   }
-  bool dfu_mode = false;
-  if (!CheckDeviceMode(adapter, &dfu_mode)) {
-    return FailStart(adapter, true, "FAILED TO START DEVICE\n", NDIS_STATUS_FAILURE);
-  }
-  if (dfu_mode) {
-    SetState(adapter, VNET_STATE_FW_UPDATE);
-    SetState(adapter, VNET_STATE_RUNNING);
-    return NDIS_STATUS_SUCCESS;
-  }
-
-  SetState(adapter, VNET_STATE_STARTING);
-  VnetTrace(kTraceProgress, "Getting Device MAC ADDRESS\n");
-  if (GetMacAddress(adapter) != STATUS_SUCCESS) {
-    return FailStart(adapter, true, "FAILED TO GET PERMANENT MAC ADDRESS\n", NDIS_STATUS_FAILURE);
-  }
-  SetAddresses(adapter);
-
-  VnetTrace(kTraceProgress, "Start Device...\n");
-  const uint8_t state = adapter->AdapterState;
-  if (state == VNET_STATE_STARTING || state == VNET_STATE_FW_UPDATE) {
-    VnetTrace(kTraceProgress, "Starting Bulk-In.\n");
-    StartBulkIn(adapter);
-  }
-  WakeControlThread(adapter);
-  SetState(adapter, VNET_STATE_RUNNING);
   return NDIS_STATUS_SUCCESS;
 }
 
@@ -267,6 +271,16 @@ void SetState(Adapter* adapter, uint8_t state) {
     port->IndicateStatusComplete();
   }
   if (adapter->AdapterState == VNET_STATE_RUNNING) WakeTxThread(adapter);
+}
+
+void StartDevice(Adapter* adapter) {
+  VnetTrace(kTraceProgress, "Start Device...\n");
+  const uint8_t state = adapter->AdapterState;
+  if (state == VNET_STATE_STARTING || state == VNET_STATE_FW_UPDATE) {
+    VnetTrace(kTraceProgress, "Starting Bulk-In.\n");
+    StartBulkIn(adapter);
+  }
+  WakeControlThread(adapter);
 }
 
 void WakeControlThread(Adapter* adapter) { adapter->Control.event.Set(); }

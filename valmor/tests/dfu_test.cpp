@@ -148,7 +148,7 @@ TEST_F(DfuTest, PollTimeoutIsWaitedOutInHalfSecondsWithProgress) {
 
 struct FailureCase {
   const char* name;
-  std::function<void(sim::SimDevice::Config&)> arrange;
+  std::function<void(sim::SimDevice&)> arrange;
   uint8_t mode;
   const char* trace;
   int max_sleeps;
@@ -160,7 +160,7 @@ class DfuFailureTest : public DfuTest, public ::testing::WithParamInterface<Fail
 
 TEST_P(DfuFailureTest, UpdateEndsWithStatusZeroAndFreesTheImage) {
   const FailureCase& c = GetParam();
-  c.arrange(device.config());
+  c.arrange(device);
   StartInMode(c.mode);
   ASSERT_EQ(SetImage(Image(1500)), NDIS_STATUS_SUCCESS);
   ASSERT_TRUE(WaitUpdateEnd());
@@ -175,28 +175,33 @@ TEST_P(DfuFailureTest, UpdateEndsWithStatusZeroAndFreesTheImage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, DfuFailureTest,
-    ::testing::Values(FailureCase{"dfu_error", [](auto& c) { c.dfu.error_at_block = 0; }, 3,
-                                  "DFU ERROR STATE\n", 0},
-                      FailureCase{"detach_fails", [](auto& c) { c.dfu.fail_detach = true; }, 1,
-                                  "DFU DETACH FAILED. DFU FAILED. Unplug And Retry\n", 0},
-                      FailureCase{"unsupported_mode", [](auto&) {}, 4,
-                                  "UNSUPPORTED Mode of device operation\n", 0},
-                      FailureCase{"busy_forever",
-                                  [](auto& c) {
-                                    c.dfu.busy_after_block = true;
-                                    c.dfu.busy_forever = true;
-                                    c.dfu.poll_timeout_ms = 1000;
-                                  },
-                                  3, "FW Download FAILED. DFU FAILED. Unplug And Retry\n",
-                                  2 * (kMaxWaitPerBlockMs / 1000 + 1)},
-                      FailureCase{"busy_forever_no_poll",
-                                  [](auto& c) {
-                                    c.dfu.busy_after_block = true;
-                                    c.dfu.busy_forever = true;
-                                  },
-                                  3, "FW Download FAILED. DFU FAILED. Unplug And Retry\n", 0},
-                      FailureCase{"upload_idle", [](auto& c) { c.dfu.final_state = 9; }, 3,
-                                  "STATE_dfuUPLOAD_IDLE\n", 0}),
+    ::testing::Values(
+        FailureCase{"dfu_error", [](sim::SimDevice& d) { d.config().dfu.error_at_block = 0; }, 3,
+                    "DFU ERROR STATE\n", 0},
+        FailureCase{"detach_fails", [](sim::SimDevice& d) { d.config().dfu.fail_detach = true; }, 1,
+                    "DFU DETACH FAILED. DFU FAILED. Unplug And Retry\n", 0},
+        FailureCase{"unsupported_mode", [](sim::SimDevice&) {}, 4,
+                    "UNSUPPORTED Mode of device operation\n", 0},
+        FailureCase{"busy_forever",
+                    [](sim::SimDevice& d) {
+                      d.config().dfu.busy_after_block = true;
+                      d.config().dfu.busy_forever = true;
+                      d.config().dfu.poll_timeout_ms = 1000;
+                    },
+                    3, "FW Download FAILED. DFU FAILED. Unplug And Retry\n",
+                    2 * (kMaxWaitPerBlockMs / 1000 + 1)},
+        FailureCase{"busy_forever_no_poll",
+                    [](sim::SimDevice& d) {
+                      d.config().dfu.busy_after_block = true;
+                      d.config().dfu.busy_forever = true;
+                    },
+                    3, "FW Download FAILED. DFU FAILED. Unplug And Retry\n", 0},
+        FailureCase{"reset_fails_after_download", [](sim::SimDevice& d) { d.FailResetPort(1); }, 3,
+                    "RESET DEVICE FAILED. DFU FAILED. Unplug And Retry\n", 0},
+        FailureCase{"reset_fails_after_detach", [](sim::SimDevice& d) { d.FailResetPort(1); }, 1,
+                    "RESET DEVICE FAILED. DFU FAILED. Unplug And Retry\n", 20},
+        FailureCase{"upload_idle", [](sim::SimDevice& d) { d.config().dfu.final_state = 9; }, 3,
+                    "STATE_dfuUPLOAD_IDLE\n", 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(DfuTest, ErrorStateAnswersInvalidParameterFromDownload) {
