@@ -23,7 +23,15 @@ void addCheckCommand(CLI::App& app) {
     SettingsBuffer buffer;
     if (!ReadFile(*file, buffer, ui)) FinishCommand(kExitFile);
     PhoneSettings settings;
-    LoadBuffer(settings, LoadMode::kExport, buffer, ui);
+    int stoppedAt = 0;
+    if (LoadBuffer(settings, LoadMode::kExport, buffer, ui, &stoppedAt) ==
+        LoadOutcome::kStoppedAtPhoneBook) {
+      // The export check stops here too; say so, since the lines from here on are not
+      // checked.
+      std::cerr << "mivo-cli: " << *file << ":" << stoppedAt
+                << ": phone book line beyond PhBook_Count; this line and the rest of the file "
+                   "are not checked\n";
+    }
     for (const BadLine& bad : ui.badLines()) std::cout << FormatBadLine(*file, bad) << '\n';
     std::cout << *file << ": " << ui.badLines().size()
               << (ui.badLines().size() == 1 ? " bad line" : " bad lines") << '\n';

@@ -41,20 +41,21 @@ struct PhoneBookCursor {
 
 enum class StoreStep { kStored, kStop };
 
-// Stores one parsed line; phone book names go to the record being read. A phone
-// book line once the records done reach the count ends the load. Lines of records
-// past the 100th have no slot and are ignored.
+// Stores one parsed line (with `store` false only counts it, as the export check
+// does); phone book names go to the record being read. A phone book line once the
+// records done reach the count ends the load. Lines of records past the 100th have
+// no slot and are ignored.
 StoreStep StoreParsedLine(PhoneSettings& settings, int row, const ParsedSettingLine& parsed,
-                          PhoneBookCursor& phoneBook) {
+                          PhoneBookCursor& phoneBook, bool store = true) {
   if (IsPhoneBookRecordRow(row)) {
     if (phoneBook.recordsDone >= phoneBook.count) return StoreStep::kStop;
     if (phoneBook.recordsDone >= kPhoneBookRecords) return StoreStep::kStored;
     const int target = row + kRowsPerRecord * phoneBook.recordsDone;
     if (row == kRowPhBookFirst + kRowsPerRecord - 1) ++phoneBook.recordsDone;
-    settings.StoreValue(target, parsed.value, parsed.itemIndex);
+    if (store) settings.StoreValue(target, parsed.value, parsed.itemIndex);
     return StoreStep::kStored;
   }
-  settings.StoreValue(row, parsed.value, parsed.itemIndex);
+  if (store) settings.StoreValue(row, parsed.value, parsed.itemIndex);
   return StoreStep::kStored;
 }
 
@@ -142,7 +143,9 @@ class BufferLoader {
       if (m_mode == LoadMode::kImport) {
         end = ImportLine(row);
       } else if (m_parsed.code == kCheckAccepted) {
-        if (m_mode == LoadMode::kOpen && Store(row) == StoreStep::kStop) {
+        // Export mode stores nothing but follows the phone book records all the same,
+        // so it stops where open mode stops.
+        if (Store(row, m_mode == LoadMode::kOpen) == StoreStep::kStop) {
           end = LoadOutcome::kStoppedAtPhoneBook;
         }
       } else {
@@ -159,7 +162,9 @@ class BufferLoader {
   }
 
  private:
-  StoreStep Store(int row) { return StoreParsedLine(m_settings, row, m_parsed, m_phoneBook); }
+  StoreStep Store(int row, bool store = true) {
+    return StoreParsedLine(m_settings, row, m_parsed, m_phoneBook, store);
+  }
 
   // Replaces the current line (with its line end) by `text` and reads on from there.
   bool ReplaceLine(std::string_view text) {

@@ -15,7 +15,8 @@ class SettingsUi;
 
 enum class LoadMode : int {
   kImport = 1,  // the buffer already holds the phone's settings text
-  kExport = 2,  // read, check, correct with the user and write back; store nothing
+  kExport = 2,  // read, check, correct with the user and write back; store nothing,
+                // but follow the phone book records and stop where kOpen stops
   kOpen = 3,    // as kExport, and store every accepted value into the set
 };
 

@@ -187,6 +187,19 @@ TEST_F(MivoCliTest, NormalizeSaysWhereThePhoneBookEndedTheLoad) {
   EXPECT_NE(run.out.find("\r\nVDPTTL=180\r\n"), std::string::npos);
 }
 
+TEST_F(MivoCliTest, CheckStopsWhereTheExportCheckStops) {
+  const std::string file =
+      WriteFile("in.txt",
+                "PhBook_Count=1\r\nPhBook_Name=Ann\r\nPhBook_EmailAddr=a\r\n\r\n"
+                "PhBook_Name=Bob\r\nVDPTTL=x\r\n");
+  const CliRun run = Cli({"check", file});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, file + ": 0 bad lines\n");
+  EXPECT_EQ(run.err, "mivo-cli: " + file +
+                         ":5: phone book line beyond PhBook_Count; this line and the rest of the "
+                         "file are not checked\n");
+}
+
 TEST_F(MivoCliTest, StrictNormalizeStopsAndWritesNothing) {
   const std::string file = WriteFile("in.txt", "VDP=Disable\r\nVDPTTL=abc\r\nVDPTTL=5\r\n");
   const CliRun run = Cli({"normalize", "--strict", file, "-o", Path("out.txt")});

@@ -179,6 +179,26 @@ TEST_F(LoadTest, PhoneBookLinesBeforeTheCountStopTheLoad) {
   EXPECT_EQ(ReadWholeFile(path), text);  // stopped: not written back
 }
 
+TEST_F(LoadTest, ExportModeFollowsThePhoneBookRecordsAndStopsLikeOpen) {
+  const std::string text =
+      "VDPTTL=\r\nPhBook_Count=1\r\nPhBook_Name=Ann\r\nPhBook_EmailAddr=a\r\n"
+      "PhBook_Name=Bob\r\nVDPTTL=x\r\n";
+  const std::string path = dir.Write("PhoneCNF.txt", text);
+  ui.Answer(SettingDialogResult::kApply, "VDPTTL=5\r\n");
+  int stoppedAt = 0;
+  ASSERT_TRUE(ReadFile(path, buffer, ui));
+  EXPECT_EQ(LoadBuffer(settings, LoadMode::kExport, buffer, ui, &stoppedAt),
+            LoadOutcome::kStoppedAtPhoneBook);
+  EXPECT_EQ(stoppedAt, 5);
+  EXPECT_EQ(ui.dialogs.size(), 1u);  // the bad line after the phone book is not reached
+  EXPECT_EQ(settings.WorkingText(kRowPhBookFirst), "");  // nothing stored
+
+  ui.Answer(SettingDialogResult::kApply, "VDPTTL=5\r\n");
+  EXPECT_TRUE(Load(settings, LoadMode::kExport, path, buffer, ui));
+  EXPECT_EQ(ReadWholeFile(path), text);  // stopped: not written back
+  EXPECT_EQ(ui.dialogs.size(), 2u);
+}
+
 TEST_F(LoadTest, PhoneBookRecordsAreCountedUpToPhBookCount) {
   std::string text = "PhBook_Count=2\r\n";
   for (const char* name : {"Ann", "Bob", "Cid"}) {
