@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "fake_settings_ui.h"
 
@@ -166,6 +167,48 @@ TEST_F(PhoneSettingsTest, CommitCoversOnlyItsGroup) {
   EXPECT_EQ(settings.CommittedValueText(Row("SpeedDial_Num2")), "");
   settings.Commit(CommitGroup::kSpeedDial);
   EXPECT_EQ(settings.CommittedValueText(Row("SpeedDial_Num2")), "555");
+}
+
+// Every row's working value changed, then one group committed: exactly that group's
+// rows take their working values.
+TEST_F(PhoneSettingsTest, EachCommitTakesExactlyItsRows) {
+  struct Range {
+    int first;
+    int last;
+  };
+  struct Case {
+    CommitGroup group;
+    std::vector<Range> rows;
+  };
+  const Case cases[] = {
+      {CommitGroup::kNetworkProfiles, {{0, 125}}},
+      {CommitGroup::kPhoneLock, {{126, 129}}},
+      {CommitGroup::kPhoneOptions, {{130, 146}}},
+      {CommitGroup::kUserProfiles, {{147, 171}}},
+      {CommitGroup::kSpeedDial, {{172, 179}}},
+      {CommitGroup::kPhoneBook, {{180, 180 + 3 * 5}}},  // the count (3) and records 0 to 2
+  };
+  for (const Case& c : cases) {
+    PhoneSettings s;
+    for (int row = 0; row < s.RowCount(); ++row) {
+      const int32_t kind = s.Parameter(row).kind;
+      if (kind == kKindText || kind == kKindPath) s.SetWorkingText(row, "changed");
+      if (kind == kKindAddress) s.SetWorkingAddress(row, {9, 8, 7, 6});
+      if (kind == kKindChoice || kind == kKindList || kind == kKindNumber) {
+        s.SetWorkingNumber(row, s.CommittedNumber(row) + 1);
+      }
+    }
+    s.SetWorkingNumber(kRowPhBookCount, 3);
+    s.Commit(c.group);
+    for (int row = 0; row < s.RowCount(); ++row) {
+      bool inGroup = false;
+      for (const Range& range : c.rows) inGroup |= row >= range.first && row <= range.last;
+      const bool committed = s.WorkingNumber(row) == s.CommittedNumber(row) &&
+                             s.WorkingText(row) == s.CommittedText(row) &&
+                             s.WorkingAddress(row) == s.CommittedAddress(row);
+      EXPECT_EQ(committed, inGroup) << "group " << static_cast<int>(c.group) << " row " << row;
+    }
+  }
 }
 
 TEST_F(PhoneSettingsTest, PhoneBookCommitStopsAtTheCount) {
