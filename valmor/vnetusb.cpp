@@ -135,7 +135,7 @@ NtStatus VendorGet(Adapter* adapter, uint16_t value, uint8_t* buffer, uint16_t l
 }  // namespace
 
 NtStatus CallUsbSync(Adapter* adapter, Urb* urb) {
-  KEvent done;
+  KEvent done(true);  // notification event: it dies with this frame after the wait
   Irp irp;
   irp.code = urb != nullptr ? Irp::Code::kSubmitUrb : Irp::Code::kResetPort;
   irp.urb = urb;

@@ -13,15 +13,18 @@ int g_failing_thread_creations = 0;
 }  // namespace
 
 void KEvent::Set() {
-  // Notifies under the lock: a waiter may destroy the event as soon as it
-  // returns, so nothing here may touch the event after the unlock.
-  std::lock_guard lock(m_mutex);
+  std::unique_lock lock(m_mutex);
   m_signaled = true;
   if (m_manual_reset) {
+    // A waiter on a notification event may destroy it as soon as it returns
+    // (halt frees the adapter), so the notify happens under the lock.
     m_cv.notify_all();
-  } else {
-    m_cv.notify_one();
+    return;
   }
+  // Synchronization events outlive their waiters' wake-ups; notifying after
+  // the unlock spares the woken thread a round on the lock.
+  lock.unlock();
+  m_cv.notify_one();
 }
 
 void KEvent::Clear() {

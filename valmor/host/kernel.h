@@ -18,6 +18,8 @@ namespace valmor::host {
 
 // An event object. Auto-reset (synchronization) events release one waiter and
 // clear themselves; manual-reset (notification) events stay set until cleared.
+// Only a manual-reset event may be destroyed by a waiter right after its wait
+// returns; an auto-reset event must outlive the Set call that woke it.
 class KEvent {
  public:
   explicit KEvent(bool manual_reset = false, bool initially_set = false)

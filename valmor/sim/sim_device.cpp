@@ -47,21 +47,22 @@ void SimDevice::StackThread() {
     // The routine may submit again or free the packet: nothing here touches
     // the packet after the call.
     c.irp->completion(c.irp, c.irp->context);
-    lock.lock();
     m_changed.notify_all();
+    lock.lock();
   }
 }
 
 void SimDevice::Finish(Irp* irp, UsbdStatus urb_status) {
   if (irp->urb != nullptr) irp->urb->status = urb_status;
   m_completions.push_back(Completion{irp, IrpStatusFor(urb_status)});
-  m_changed.notify_all();
 }
 
 NtStatus SimDevice::CallDriver(Irp* irp) {
   std::unique_lock lock(m_mutex);
   if (irp->code == Irp::Code::kResetPort) {
     ResetPort(irp);
+    lock.unlock();
+    m_changed.notify_all();
     return STATUS_PENDING;
   }
   Urb* urb = irp->urb;
@@ -78,29 +79,35 @@ NtStatus SimDevice::CallDriver(Irp* irp) {
     const UsbdStatus status = HandleBulkOut(urb);
     urb->status = status;
     irp->status = IrpStatusFor(status);
-    m_changed.notify_all();
     lock.unlock();
+    m_changed.notify_all();
     const NtStatus result = irp->status;
     irp->completion(irp, irp->context);
     return result;
   } else {
     Finish(irp, HandleUrb(irp));
   }
+  // Notified after the unlock, so that the stack thread does not wake into
+  // a held lock.
+  lock.unlock();
   m_changed.notify_all();
   return STATUS_PENDING;
 }
 
 void SimDevice::CancelIrp(Irp* irp) {
-  std::lock_guard lock(m_mutex);
-  if (irp == m_pending_in) {
-    m_pending_in = nullptr;
-  } else if (irp == m_held_out) {
-    m_held_out = nullptr;
-  } else {
-    return;
+  {
+    std::lock_guard lock(m_mutex);
+    if (irp == m_pending_in) {
+      m_pending_in = nullptr;
+    } else if (irp == m_held_out) {
+      m_held_out = nullptr;
+    } else {
+      return;
+    }
+    irp->cancelled = true;
+    Finish(irp, USBD_STATUS_CANCELED);
   }
-  irp->cancelled = true;
-  Finish(irp, USBD_STATUS_CANCELED);
+  m_changed.notify_all();
 }
 
 void SimDevice::PumpBulkIn() {
@@ -338,9 +345,11 @@ void SimDevice::ResetPort(Irp* irp) {
 }
 
 void SimDevice::QueueBulkIn(std::vector<uint8_t> transfer) {
-  std::lock_guard lock(m_mutex);
-  m_bulk_in.push_back(std::move(transfer));
-  PumpBulkIn();
+  {
+    std::lock_guard lock(m_mutex);
+    m_bulk_in.push_back(std::move(transfer));
+    PumpBulkIn();
+  }
   m_changed.notify_all();
 }
 
@@ -353,9 +362,12 @@ void SimDevice::QueueFrame(std::span<const uint8_t> frame, uint8_t pad) {
 }
 
 void SimDevice::FailNextBulkIn(UsbdStatus status) {
-  std::lock_guard lock(m_mutex);
-  m_fail_next_in = status;
-  PumpBulkIn();
+  {
+    std::lock_guard lock(m_mutex);
+    m_fail_next_in = status;
+    PumpBulkIn();
+  }
+  m_changed.notify_all();
 }
 
 bool SimDevice::WaitBulkInIdle(std::chrono::milliseconds limit) {
@@ -391,12 +403,15 @@ void SimDevice::SetLoopback(bool loopback) {
 }
 
 void SimDevice::HoldBulkOut(bool hold) {
-  std::lock_guard lock(m_mutex);
-  m_hold_out = hold;
-  if (!hold && m_held_out != nullptr) {
-    Irp* irp = std::exchange(m_held_out, nullptr);
-    Finish(irp, HandleBulkOut(irp->urb));
+  {
+    std::lock_guard lock(m_mutex);
+    m_hold_out = hold;
+    if (!hold && m_held_out != nullptr) {
+      Irp* irp = std::exchange(m_held_out, nullptr);
+      Finish(irp, HandleBulkOut(irp->urb));
+    }
   }
+  m_changed.notify_all();
 }
 
 void SimDevice::FailNextBulkOut(UsbdStatus status) {

@@ -115,13 +115,14 @@ class SimDevice : public host::UsbDevice {
   };
 
   void StackThread();
-  void Finish(host::Irp* irp, host::UsbdStatus urb_status);  // under m_mutex
-  void PumpBulkIn();                                         // under m_mutex
-  host::UsbdStatus HandleUrb(host::Irp* irp);                // under m_mutex
-  host::UsbdStatus HandleControl(host::Urb* urb);            // under m_mutex
-  host::UsbdStatus HandleDfu(host::Urb* urb);                // under m_mutex
-  host::UsbdStatus HandleBulkOut(host::Urb* urb);            // under m_mutex
-  void ResetPort(host::Irp* irp);                            // under m_mutex
+  // Queues the completion; under m_mutex, the caller notifies after unlocking.
+  void Finish(host::Irp* irp, host::UsbdStatus urb_status);
+  void PumpBulkIn();                               // under m_mutex
+  host::UsbdStatus HandleUrb(host::Irp* irp);      // under m_mutex
+  host::UsbdStatus HandleControl(host::Urb* urb);  // under m_mutex
+  host::UsbdStatus HandleDfu(host::Urb* urb);      // under m_mutex
+  host::UsbdStatus HandleBulkOut(host::Urb* urb);  // under m_mutex
+  void ResetPort(host::Irp* irp);                  // under m_mutex
   std::vector<uint8_t> ConfigurationDescriptor() const;
 
   Config m_config;

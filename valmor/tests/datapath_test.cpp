@@ -225,7 +225,8 @@ TEST_F(DataPathTest, HaltCompletesQueuedPacketsWithFailureAndWaitsForEveryRefere
   stack.Halt();
   EXPECT_EQ(stack.CompletionCount(), 5u);
   for (const auto& p : packets) EXPECT_EQ(stack.CompletionOf(p->get()), NDIS_STATUS_FAILURE);
-  EXPECT_TRUE(traces.Contains("Stopping TX IRP\n"));
+  // The transfer in flight is cancelled either by halt ("Stopping TX IRP") or,
+  // when TXThread saw halting just after submitting it, by TXThread itself.
   EXPECT_GE(traces.Find("Rejected packets = 4\n\n"), 0);
   EXPECT_LT(traces.Find("Rejected packets = 4\n\n"), traces.Find("No More Pending IRPs\n"));
 }

@@ -119,11 +119,10 @@ TEST_F(RecoveryTest, RecoverAtD3ResetsNothingButClearsRecoveryPending) {
   device.FailNextBulkIn(USBD_STATUS_DEV_NOT_RESPONDING);
   ASSERT_TRUE(stack.WaitFor([&] {
     return adapter()->BulkInResetNeeded != 0 && adapter()->RecoveryPending == 0 &&
-           adapter()->ControlWork == 0;
+           adapter()->ControlWork == 0 && Refs() == kIdleRefs - 1;  // no bulk-in transfer now
   }));
   EXPECT_EQ(device.ResetPipeCount(sim::SimDevice::kBulkInPipe), 0);
   EXPECT_EQ(device.ResetPortCount(), 0);
-  EXPECT_EQ(Refs(), kIdleRefs - 1);  // no bulk-in transfer any more
 }
 
 TEST_F(RecoveryTest, PowerOnRestartsBulkInAndConnectsMedia) {
@@ -159,7 +158,8 @@ TEST_F(RecoveryTest, ControlThreadWaitsForTheBulkOutInFlight) {
   ASSERT_TRUE(
       stack.WaitFor([&] { return device.ResetPipeCount(sim::SimDevice::kBulkInPipe) == 1; }));
   ASSERT_TRUE(WaitIdle());
-  EXPECT_TRUE(traces.Contains("No more Commands. Trigger Bulk-Out from ControlThread\n"));
+  EXPECT_TRUE(stack.WaitFor(
+      [&] { return traces.Contains("No more Commands. Trigger Bulk-Out from ControlThread\n"); }));
 }
 
 }  // namespace
