@@ -162,8 +162,11 @@ NtStatus Query(Adapter* adapter, NdisOid oid, const void* buffer, uint32_t buffe
       return NDIS_STATUS_SUCCESS;
     }
     case OID_PNP_QUERY_POWER: {
+      // The proposed state is four bytes; without them nothing is stored (a
+      // made-up state would stop every reset).
+      if (buffer == nullptr || buffer_length < 4) return NDIS_STATUS_INVALID_LENGTH;
       uint32_t state = 0;
-      if (buffer != nullptr && buffer_length >= 4) std::memcpy(&state, buffer, 4);
+      std::memcpy(&state, buffer, 4);
       VnetTrace(kTraceProgress, "Q:Got a Query Power Call of 0x%X\n", state);
       adapter->DevicePowerState = state;
       return NDIS_STATUS_SUCCESS;

@@ -191,6 +191,10 @@ TEST_F(OidTest, QueryPowerStoresTheProposedState) {
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(adapter()->DevicePowerState.load(), kPowerD3);
   EXPECT_TRUE(traces.Contains("Q:Got a Query Power Call of 0x4\n"));
+  ASSERT_EQ(VNETQueryInformation(stack.context(), OID_PNP_QUERY_POWER, state.data(), 2, &written,
+                                 &needed),
+            NDIS_STATUS_INVALID_LENGTH);
+  EXPECT_EQ(adapter()->DevicePowerState.load(), kPowerD3);
 }
 
 }  // namespace
