@@ -45,6 +45,36 @@ TEST_F(DataPathTest, FramesAreSentInTheBulkOutFormat) {
   EXPECT_EQ(stack.QueryU32(OID_GEN_XMIT_OK), std::size(cases));
 }
 
+TEST_F(DataPathTest, PacketChangeRuleAppliesOnTheWire) {
+  // Craft a frame whose USB packet 3 hits the CRC condition, and one whose
+  // packet 0 sets the first-packet marker.
+  struct Crafted {
+    size_t index;  // map byte 7 + k, or the marker at 3
+    uint8_t value;
+  };
+  for (const Crafted want : {Crafted{kMapOffset + 3, 3}, Crafted{kMarkerOffset, 0x55}}) {
+    std::vector<uint8_t> frame = sim::MakeFrame(1514, 1);
+    std::vector<uint8_t> expected(kMaxTransferSize);
+    bool found = false;
+    for (int v = 0; v < 65536 && !found; ++v) {
+      const size_t at = want.index == kMarkerOffset ? 20 : 3 * 64 - kHeaderSize + 9;
+      frame[at] = static_cast<uint8_t>(v);
+      frame[at + 1] = static_cast<uint8_t>(v >> 8);
+      BuildBulkOut(frame, expected);
+      found = expected[want.index] == want.value;
+    }
+    ASSERT_TRUE(found);
+    expected.resize(1586);
+    sim::OwnedPacket packet(frame, {100, 1414});
+    const size_t before = device.BulkOutTransfers().size();
+    stack.Send({packet.get()});
+    ASSERT_TRUE(device.WaitBulkOutCount(before + 1));
+    const auto transfers = device.BulkOutTransfers();
+    EXPECT_EQ(transfers.back(), expected);
+    EXPECT_EQ(transfers.back()[want.index], want.value);
+  }
+}
+
 TEST_F(DataPathTest, OversizedPacketFailsAndNothingIsSent) {
   sim::OwnedPacket too_long(sim::MakeFrame(1515));
   sim::OwnedPacket good(sim::MakeFrame(60));
