@@ -398,6 +398,23 @@ TEST_F(ChannelFixture, SendCommandFailures) {
   EXPECT_EQ(stream.sent.back(), "REQ upload C:\\PhoneCNF.txt\r\n");
 }
 
+// A failed read or a closed peer is only shown: the connection stays as it is and later
+// lines are still read.
+TEST_F(ChannelFixture, ReceiveFailuresShowTheirMessage) {
+  GoOnline();
+  stream.receiveOutcomes = {{0, 10050}, {0, 0}};
+  channel.OnSocketEvent(kEventRead, 0);
+  channel.OnSocketEvent(kEventRead, 0);
+  EXPECT_EQ(ui.Texts(),
+            (std::vector<std::string>{
+                "Windows Socket receives data error:\r\n\nThe network subsystem is down.",
+                "Connection closed unexpectedly during receiving data."}));
+  EXPECT_EQ(ui.shown.at(1).caption, "Warning");
+  EXPECT_TRUE(channel.IsOpen());
+  Receive("CNF login 0\r\n");
+  EXPECT_EQ(frame.Lines(), std::vector<std::string>{"CNF login 0"});
+}
+
 // A dialog opened for one line runs a nested event loop that delivers the next read; the
 // lines must still be processed once each and in order.
 TEST_F(ChannelFixture, ReadDuringADialogIsDeferredNotLost) {

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,11 @@ class FakeStream : public StreamTransport {
     return 0;
   }
   ReceiveResult Receive(std::span<char> out) override {
+    if (incoming.empty() && !receiveOutcomes.empty()) {
+      const ReceiveResult outcome = receiveOutcomes.front();
+      receiveOutcomes.pop_front();
+      return outcome;
+    }
     if (incoming.empty()) return {0, 10035};
     std::string& chunk = incoming.front();
     const std::size_t n = std::min(out.size(), chunk.size());
@@ -161,6 +167,8 @@ class FakeStream : public StreamTransport {
   int closes = 0;
   std::deque<int> sendErrors;
   std::deque<std::string> incoming;
+  // What Receive reports once the queued bytes are used up (a closed peer, an error).
+  std::deque<ReceiveResult> receiveOutcomes;
   std::vector<std::string> sent;
 };
 
@@ -205,16 +213,19 @@ class FakeFiles : public TftpFilePort {
   std::unique_ptr<TftpReadFile> OpenForReading(const std::string& name) override {
     const auto found = files.find(name);
     if (found == files.end()) return nullptr;
-    return std::make_unique<MemoryFile>(found->second);
+    return std::make_unique<MemoryFile>(found->second, unreadable.count(name) != 0);
   }
   std::map<std::string, std::string> files;
+  std::set<std::string> unreadable;  // open, but every read fails
 
  private:
   class MemoryFile : public TftpReadFile {
    public:
-    explicit MemoryFile(std::string content) : m_content(std::move(content)) {}
+    MemoryFile(std::string content, bool unreadable)
+        : m_content(std::move(content)), m_unreadable(unreadable) {}
     std::uint64_t Size() const override { return m_content.size(); }
     std::int64_t ReadAt(std::uint64_t offset, std::span<char> out) override {
+      if (m_unreadable) return -1;
       if (offset > m_content.size()) return 0;
       const std::size_t n = std::min<std::size_t>(out.size(), m_content.size() - offset);
       std::copy_n(m_content.begin() + static_cast<std::ptrdiff_t>(offset), n, out.begin());
@@ -223,6 +234,7 @@ class FakeFiles : public TftpFilePort {
 
    private:
     std::string m_content;
+    bool m_unreadable;
   };
 };
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "link_fakes.h"
 #include "tftp_packet.h"
@@ -258,6 +259,53 @@ TEST_F(TftpFixture, SocketReadErrorIsReportedWithThePort) {
   server.OnReceiveError(10050);
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{
                             "(TFTP server port number: 69)\r\n\nThe network subsystem is down."});
+}
+
+// The remaining failures, each with its own text; every one leaves the server idle.
+TEST_F(TftpFixture, OtherFailuresShowTheirText) {
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    std::vector<std::string> texts;
+  } const cases[] = {
+      {"unacknowledged ACK",
+       [&] {
+         Wrq();
+         for (int tick = 0; tick < 3; ++tick) server.OnTimer(11);
+         EXPECT_EQ(net.sent.size(), 4u);
+         for (const auto& sent : net.sent) EXPECT_EQ(tftp::ParsePacket(sent.bytes).number, 0);
+       },
+       {"TFTP Server : Send acknowledgement to phone fail !\n"}},
+      {"empty datagram", [&] { Deliver({}); }, {"TFTP Server : Connection has been closed !\n"}},
+      {"unreadable file",
+       [&] {
+         files.files["broken.bin"] = "img";
+         files.unreadable.insert("broken.bin");
+         Rrq("broken.bin");
+         EXPECT_TRUE(net.sent.empty());
+       },
+       {"TFTP Server : File operation fail during sending data !\n"}},
+      {"ERROR not sent",
+       [&] {
+         SetSettings("abc");
+         Rrq("PhoneCNF.txt");
+         net.sendError = 10065;
+         Ack(7);
+       },
+       {"TFTP Server : Wrong acknowledgement number from phone !\n",
+        "TFTP Server : Send error code to phone fail !\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    net.sent.clear();
+    net.sendError = 0;
+    ui.shown.clear();
+    c.run();
+    EXPECT_EQ(ui.Texts(), c.texts);
+    EXPECT_EQ(ui.shown.at(0).icon, MessageIcon::kWarning);
+    EXPECT_EQ(server.Kind(), TransferKind::Idle);
+    EXPECT_FALSE(timers.IsRunning(11));
+  }
 }
 
 // Files of 65535 blocks and more: counters stay wide, the wire number wraps.
