@@ -10,9 +10,10 @@ namespace {
 
 constexpr uint16_t kReflectedPoly = 0xA001;  // 0x8005 bit-reversed
 
-// Slicing-by-4 tables: the transmit path runs the CRC over every byte it sends.
-constexpr std::array<std::array<uint16_t, 256>, 4> MakeTables() {
-  std::array<std::array<uint16_t, 256>, 4> t{};
+// Slicing-by-8 tables: the transmit path runs the CRC over every byte it sends.
+constexpr size_t kSlices = 8;
+constexpr std::array<std::array<uint16_t, 256>, kSlices> MakeTables() {
+  std::array<std::array<uint16_t, 256>, kSlices> t{};
   for (uint32_t i = 0; i < 256; ++i) {
     uint16_t crc = static_cast<uint16_t>(i);
     for (int bit = 0; bit < 8; ++bit) {
@@ -22,7 +23,7 @@ constexpr std::array<std::array<uint16_t, 256>, 4> MakeTables() {
     t[0][i] = crc;
   }
   for (uint32_t i = 0; i < 256; ++i) {
-    for (size_t k = 1; k < 4; ++k) {
+    for (size_t k = 1; k < kSlices; ++k) {
       const uint16_t prev = t[k - 1][i];
       t[k][i] = static_cast<uint16_t>((prev >> 8) ^ t[0][prev & 0xFF]);
     }
@@ -38,11 +39,12 @@ uint16_t Crc16Usb(std::span<const uint8_t> bytes) {
   uint32_t crc = 0xFFFF;
   const uint8_t* p = bytes.data();
   size_t n = bytes.size();
-  while (n >= 4) {
+  while (n >= kSlices) {
     const uint32_t x = crc ^ (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8);
-    crc = kTables[3][x & 0xFF] ^ kTables[2][(x >> 8) & 0xFF] ^ kTables[1][p[2]] ^ kTables[0][p[3]];
-    p += 4;
-    n -= 4;
+    crc = kTables[7][x & 0xFF] ^ kTables[6][(x >> 8) & 0xFF] ^ kTables[5][p[2]] ^ kTables[4][p[3]] ^
+          kTables[3][p[4]] ^ kTables[2][p[5]] ^ kTables[1][p[6]] ^ kTables[0][p[7]];
+    p += kSlices;
+    n -= kSlices;
   }
   while (n-- > 0) {
     crc = (crc >> 8) ^ kTables[0][(crc ^ *p++) & 0xFF];
