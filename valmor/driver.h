@@ -68,7 +68,8 @@ bool Recover(Adapter* adapter);
 // Set-power request: stores the state and wakes ControlThread for D0.
 void SetPower(Adapter* adapter, uint32_t power_state);
 // Start-of-device mode check shared by start-up and the power-on restart:
-// returns true when the start may go on; `skip_bulk_in` true for a device in DFU mode.
+// asks the device its mode; returns true when the start may go on, with
+// `*dfu_mode` set for a device stuck in DFU mode (mode 3).
 bool CheckDeviceMode(Adapter* adapter, bool* dfu_mode);
 
 // dfu.cpp --------------------------------------------------------------------
