@@ -1,12 +1,25 @@
 #include "qt_stream_transport.h"
 
+#include <sys/socket.h>
+
+#include <QDeadlineTimer>
 #include <QHostAddress>
+#include <algorithm>
 
 #include "command_channel.h"
 #include "error_texts.h"
 #include "qt_socket_errors.h"
 
 namespace mivo::link {
+namespace {
+
+constexpr int kCloseWaitMs = 1000;
+
+int RemainingMs(const QDeadlineTimer& deadline) {
+  return static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1));
+}
+
+}  // namespace
 
 QtStreamTransport::QtStreamTransport(EventHandler handler, int connectTimeoutMs)
     : m_handler(std::move(handler)), m_connectTimeoutMs(connectTimeoutMs) {
@@ -87,10 +100,22 @@ void QtStreamTransport::Close() {
   std::unique_ptr<QTcpSocket> socket = std::move(m_socket);
   socket->disconnect(this);
   if (socket->state() == QAbstractSocket::ConnectedState) {
-    // Orderly close: pending bytes go out, what still arrives is discarded until the
-    // peer closes too, bounded so a silent peer cannot hold the thread.
-    socket->disconnectFromHost();
-    if (socket->state() != QAbstractSocket::UnconnectedState) socket->waitForDisconnected(1000);
+    // Orderly close: pending bytes go out, sending is shut down, and what still arrives is
+    // read and discarded until the peer has closed too; only then is the socket closed, so
+    // a reply still on its way is not answered with a reset. Bounded, so a silent peer
+    // cannot hold the thread.
+    const QDeadlineTimer deadline(kCloseWaitMs);
+    while (socket->bytesToWrite() > 0 && !deadline.hasExpired() &&
+           socket->waitForBytesWritten(RemainingMs(deadline))) {
+    }
+    ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+    do {
+      socket->readAll();
+    } while (socket->state() == QAbstractSocket::ConnectedState && !deadline.hasExpired() &&
+             socket->waitForReadyRead(RemainingMs(deadline)));
+    if (socket->socketDescriptor() != -1) {
+      ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_RDWR);
+    }
   }
   socket->abort();
   std::erase_if(m_retired, [](const QPointer<QTcpSocket>& old) { return old.isNull(); });

@@ -1,16 +1,23 @@
 // The Qt bindings on their own: error numbers and the TFTP server's peer filter on real
 // loopback sockets.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QUdpSocket>
 #include <array>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "core_application.h"
 #include "event_wait.h"
 #include "link_fakes.h"
 #include "qt_socket_errors.h"
+#include "qt_stream_transport.h"
 #include "qt_tftp_server.h"
 #include "tftp_packet.h"
 
@@ -80,6 +87,63 @@ TEST(QtTftpServer, AnswersOnlyTheAcceptedAddressFromItsOwnPort) {
     EXPECT_TRUE(WaitForEvents([&] { return frame.Kinds() == std::vector<int>{2, 0}; }, 2000));
   }
   EXPECT_TRUE(ui.shown.empty());
+}
+
+// Closing the command channel lets the phone finish: sending is shut down first and what
+// the phone still sends is read and discarded until it closes too, so the phone sees an
+// orderly close and no reset. A phone that never closes holds the close only briefly.
+TEST(QtStreamTransport, CloseShutsSendingDownAndWaitsForThePhone) {
+  for (const bool phoneCloses : {true, false}) {
+    SCOPED_TRACE(phoneCloses ? "phone closes" : "phone stays silent");
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    std::vector<int> events;
+    QtStreamTransport transport(
+        [&events](int event, int error) { events.push_back(event + error); });
+    ASSERT_EQ(transport.Open(), 0);
+    ASSERT_EQ(transport.Connect("127.0.0.1", ntohs(address.sin_port)), 10035);
+    const int phone = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(phone, 0);
+    ASSERT_TRUE(WaitForEvents([&] { return !events.empty(); }, 2000));
+    ASSERT_EQ(events, std::vector<int>{0x10});
+
+    int phoneShutdown = -2;
+    ssize_t lastRead = -2;
+    std::thread peer([&] {
+      char buffer[64];
+      while (::recv(phone, buffer, sizeof buffer, 0) > 0) {
+      }
+      // The PC has shut its sending down: a reply still goes through, then the phone closes.
+      const char reply[] = "CNF logout\r\n";
+      ::send(phone, reply, sizeof reply - 1, MSG_NOSIGNAL);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!phoneCloses) return;
+      // After a reset the connection is gone and the phone cannot shut down its side.
+      phoneShutdown = ::shutdown(phone, SHUT_WR);
+      lastRead = ::recv(phone, buffer, sizeof buffer, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    transport.Close();
+    const auto took = std::chrono::steady_clock::now() - start;
+    peer.join();
+    if (phoneCloses) {
+      EXPECT_EQ(phoneShutdown, 0) << "the phone got a reset instead of the PC's close";
+      EXPECT_EQ(lastRead, 0);
+      EXPECT_LT(took, std::chrono::milliseconds(900));
+    } else {
+      EXPECT_LT(took, std::chrono::milliseconds(1500));
+    }
+    EXPECT_EQ(events, std::vector<int>{0x10});
+    ::close(phone);
+    ::close(listener);
+  }
 }
 
 }  // namespace
