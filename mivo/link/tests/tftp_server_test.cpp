@@ -171,6 +171,37 @@ TEST_F(TftpFixture, RepeatedRequestsResendTheCurrentPacket) {
   EXPECT_EQ(Last().opcode, tftp::kData);
 }
 
+// DATA and ACK while idle, and packets of the other direction during a transfer, get no
+// answer and change nothing.
+TEST_F(TftpFixture, PacketsThatFitNoTransferAreIgnored) {
+  SetSettings(std::string(600, 'z'));
+  struct Case {
+    const char* name;
+    std::function<void()> start;
+    std::function<void()> stray;
+    TransferKind kind;
+  } const cases[] = {
+      {"idle", [] {}, [&] { Data(1, "x"), Ack(1); }, TransferKind::Idle},
+      {"sending", [&] { Rrq("PhoneCNF.txt"); }, [&] { Data(1, "x"), Wrq(); },
+       TransferKind::SendSettings},
+      {"receiving", [&] { Wrq(); }, [&] { Ack(0), Ack(1), Rrq("PhoneCNF.txt"); },
+       TransferKind::ReceiveSettings},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.start();
+    const std::size_t sent = net.sent.size();
+    const std::uint64_t block = server.CurrentBlock();
+    c.stray();
+    EXPECT_EQ(net.sent.size(), sent);
+    EXPECT_EQ(server.Kind(), c.kind);
+    EXPECT_EQ(server.CurrentBlock(), block);
+    EXPECT_TRUE(ui.shown.empty());
+    Deliver(tftp::MakeError(1));  // ends the transfer for the next case
+    ui.shown.clear();
+  }
+}
+
 TEST_F(TftpFixture, WriteFillsTheSettingsBufferUpToItsSize) {
   struct Case {
     std::size_t size;
