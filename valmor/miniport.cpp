@@ -76,20 +76,25 @@ bool StartThreads(Adapter* adapter) {
   return true;
 }
 
-// Stops the threads, waits for every reference and frees the context. Used by
-// halt and by a start that fails once the threads exist.
-void StopThreads(Adapter* adapter) {
+// Stops the threads and waits for every reference. Used by halt and, without
+// halt's own traces of each step, by a start that fails once the threads exist.
+void StopThreads(Adapter* adapter, bool halt_traces) {
+  const auto step = [halt_traces](const char* text) {
+    if (halt_traces) VnetTrace(kTraceProgress, "%s", text);
+  };
   VnetTrace(kTraceProgress, "Terminate Threads\n");
   InterlockedExchange(adapter->TerminateThreads, 1u);
-  VnetTrace(kTraceProgress, "Trigger Control Thread\n");
+  step("Trigger Control Thread\n");
   WakeControlThread(adapter);
-  VnetTrace(kTraceProgress, "Trigger RX Thread\n");
+  step("Trigger RX Thread\n");
   WakeRxThread(adapter);
-  VnetTrace(kTraceProgress, "Trigger TX Thread\n");
+  step("Trigger TX Thread\n");
   WakeTxThread(adapter);
-  VnetTrace(kTraceProgress, "Wait For %d Pending IRPs\n", adapter->PendingRefs.load());
+  if (halt_traces) {
+    VnetTrace(kTraceProgress, "Wait For %d Pending IRPs\n", adapter->PendingRefs.load());
+  }
   adapter->NoPendingEvent.Wait();
-  VnetTrace(kTraceProgress, "No More Pending IRPs\n");
+  step("No More Pending IRPs\n");
   adapter->RxIrpIdle.Wait();
   adapter->Control.thread.Join();
   adapter->Rx.thread.Join();
@@ -106,7 +111,7 @@ NtStatus FailStart(Adapter* adapter, bool threads_exist, const char* trace, NtSt
   if (threads_exist) {
     InterlockedExchange(adapter->Halting, 1u);
     Release(adapter);  // the initial reference
-    StopThreads(adapter);
+    StopThreads(adapter, false);
   }
   FreeAdapter(adapter);
   return status;
@@ -238,7 +243,7 @@ void VNETHalt(NdisHandle context) {
   VnetTrace(kTraceProgress, "Dropping Pending Tx Packets...\n");
   RejectQueue(adapter);
 
-  StopThreads(adapter);
+  StopThreads(adapter, true);
   if (FirmwareImageHeld()) {
     VnetTrace(kTraceProgress, "Releasing loaded FW\n");
     ReleaseFirmwareImage();

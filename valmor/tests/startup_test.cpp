@@ -43,10 +43,30 @@ TEST_P(StartupModeTest, StartsInEveryAcceptedMode) {
     EXPECT_FALSE(stack.started());
     EXPECT_TRUE(traces.Contains("FAILED TO START DEVICE\n"));
     EXPECT_TRUE(traces.Contains("+ + + + TX Thread Terminated + + + +\n"));
+    // The failed start stops its threads without halt's traces.
+    EXPECT_GT(traces.Find("Terminate Threads\n"), traces.Find("FAILED TO START DEVICE\n"));
+    for (const char* halt_only : {"Trigger Control Thread\n", "Trigger RX Thread\n",
+                                  "Trigger TX Thread\n", "No More Pending IRPs\n"}) {
+      EXPECT_FALSE(traces.Contains(halt_only)) << halt_only;
+    }
     return;
   }
   EXPECT_EQ(DeviceState(), VNET_STATE_RUNNING);
   EXPECT_EQ(stack.StatusIndications(), std::vector<NtStatus>{NDIS_STATUS_MEDIA_CONNECT});
+  EXPECT_EQ(traces.Find("Inside VNETInitialize!"), 0);
+  if (c.bulk_in) {
+    int at = 0;
+    for (const char* line :
+         {"Getting Device MAC ADDRESS\n", "Start Device...\n", "Starting Bulk-In.\n"}) {
+      const int found = traces.Find(line, at);
+      EXPECT_GT(found, at) << c.name << ": " << line;
+      at = std::max(at, found);
+    }
+  } else {
+    // Stuck in DFU mode: neither the address nor the device start.
+    EXPECT_FALSE(traces.Contains("Getting Device MAC ADDRESS\n"));
+    EXPECT_FALSE(traces.Contains("Start Device...\n"));
+  }
   EXPECT_EQ(device.BulkInSubmissions(), c.bulk_in ? 1 : 0) << c.name;
   EXPECT_EQ(stack.selected_medium(), 1u);
   EXPECT_EQ(stack.attribute_flags(), NDIS_ATTRIBUTE_DESERIALIZE);
