@@ -20,7 +20,9 @@ void PowerOnRestart(Adapter* adapter) {
   bool dfu_mode = false;
   if (CheckDeviceMode(adapter, &dfu_mode)) {
     VnetTrace(kTraceProgress, "Re-Starting Bulk-In After Power Save.\n");
-    StartBulkIn(adapter);
+    // The USB stack may have kept the bulk-in transfer through power-down; it
+    // then goes on, and its request packet must not be submitted twice.
+    if (adapter->RxIrpPending == 0) StartBulkIn(adapter);
     SetState(adapter, VNET_STATE_RUNNING);
   }
 }

@@ -147,6 +147,23 @@ TEST_F(RecoveryTest, PowerOnRestartsBulkInAndConnectsMedia) {
   ASSERT_TRUE(stack.WaitReceived(1));
 }
 
+// A USB stack may keep the bulk-in transfer through power-down. The restart
+// then leaves that transfer running instead of submitting its request packet
+// a second time, which would hold a reference no completion ever releases.
+TEST_F(RecoveryTest, PowerOnWithTheBulkInTransferStillPendingKeepsIt) {
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD3), NDIS_STATUS_SUCCESS);
+  const int submissions = device.BulkInSubmissions();
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD0), NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(stack.WaitStatusCount(2));
+  EXPECT_EQ(stack.StatusIndications().back(), NDIS_STATUS_MEDIA_CONNECT);
+  ASSERT_TRUE(stack.WaitFor([&] { return adapter()->ControlWork == 0; }));
+  EXPECT_EQ(device.BulkInSubmissions(), submissions);
+  EXPECT_TRUE(WaitIdle());
+  EXPECT_EQ(Refs(), kIdleRefs);
+  device.QueueFrame(sim::MakeFrame(60));
+  ASSERT_TRUE(stack.WaitReceived(1));
+}
+
 TEST_F(RecoveryTest, ControlThreadWaitsForTheBulkOutInFlight) {
   device.HoldBulkOut(true);
   auto packets = SendBatch(1);
