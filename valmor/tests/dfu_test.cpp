@@ -226,6 +226,31 @@ TEST_F(DfuTest, DownloadAnswersItsStatus) {
   EXPECT_EQ(device.DfuBlocks().size(), 2u);  // the device failed after block 1
 }
 
+// Each block sets FwProgress to (102400 / image length) * (block + 1), kept to
+// eight bits; a device failing after block k leaves the value of block k.
+TEST_F(DfuTest, BlockProgressFollowsTheImageLength) {
+  struct Case {
+    uint32_t length;
+    int failing_block;
+    uint8_t progress;
+  };
+  const Case cases[] = {
+      {1500, 0, 68}, {3000, 1, 68}, {3000, 2, 102}, {700, 0, 146}, {100, 0, 0},  // 1024 & 0xFF
+  };
+  for (const Case& c : cases) {
+    sim::SimDevice dev;
+    dev.config().mode = 3;
+    dev.config().dfu.error_at_block = c.failing_block;
+    sim::SimStack st(&dev);
+    ASSERT_EQ(st.Start(), NDIS_STATUS_SUCCESS);
+    auto* a = static_cast<Adapter*>(st.context());
+    const std::vector<uint8_t> image = Image(c.length);
+    EXPECT_EQ(Download(a, image.data(), c.length), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(a->FwProgress, c.progress) << c.length << " bytes, block " << c.failing_block;
+    EXPECT_EQ(dev.DfuBlocks().size(), static_cast<size_t>(c.failing_block) + 1);
+  }
+}
+
 TEST_F(DfuTest, ManifestWaitResetEndsTheDownload) {
   device.config().dfu.final_state = 8;
   StartInMode(3);
