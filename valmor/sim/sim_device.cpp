@@ -79,6 +79,7 @@ NtStatus SimDevice::CallDriver(Irp* irp) {
     const UsbdStatus status = HandleBulkOut(urb);
     urb->status = status;
     irp->status = IrpStatusFor(status);
+    PumpBulkIn();
     lock.unlock();
     m_changed.notify_all();
     const NtStatus result = irp->status;
@@ -86,6 +87,7 @@ NtStatus SimDevice::CallDriver(Irp* irp) {
     return result;
   } else {
     Finish(irp, HandleUrb(irp));
+    if (bulk_out) PumpBulkIn();  // a looped-back frame
   }
   // Notified after the unlock, so that the stack thread does not wake into
   // a held lock.
@@ -214,20 +216,23 @@ UsbdStatus SimDevice::HandleUrb(Irp* irp) {
 
 UsbdStatus SimDevice::HandleBulkOut(Urb* urb) {
   ++m_out_count;
-  if (m_record_out || m_loopback) {
-    std::vector<uint8_t> transfer(urb->buffer, urb->buffer + urb->transfer_length);
-    if (m_loopback) {
-      // The device undoes the packet-change map and sends the frame back, no pad.
-      std::vector<uint8_t> copy = transfer;
-      const std::span<const uint8_t> frame = DecodeBulkOut(copy);
-      std::vector<uint8_t> in{static_cast<uint8_t>(frame.size() & 0xFF),
-                              static_cast<uint8_t>(frame.size() >> 8), 0};
-      in.insert(in.end(), frame.begin(), frame.end());
-      m_bulk_in.push_back(std::move(in));
-      PumpBulkIn();
-    }
-    if (m_record_out) m_out.push_back(std::move(transfer));
+  if (m_loopback) {
+    // The device undoes the packet-change map and sends the frame back, no
+    // pad. The transfer is decoded in the bulk-in buffer itself: one
+    // allocation per frame. The caller pumps bulk-in once this transfer's own
+    // completion is queued, since the device answers the transfer first.
+    std::vector<uint8_t> in(kBulkInHeaderSize + urb->transfer_length);
+    std::memcpy(in.data() + kBulkInHeaderSize, urb->buffer, urb->transfer_length);
+    const std::span<uint8_t> transfer(in.data() + kBulkInHeaderSize, urb->transfer_length);
+    const std::span<const uint8_t> frame = DecodeBulkOut(transfer);
+    if (!frame.empty()) std::memmove(in.data() + kBulkInHeaderSize, frame.data(), frame.size());
+    in[0] = static_cast<uint8_t>(frame.size() & 0xFF);
+    in[1] = static_cast<uint8_t>(frame.size() >> 8);
+    in[2] = 0;
+    in.resize(kBulkInHeaderSize + frame.size());
+    m_bulk_in.push_back(std::move(in));
   }
+  if (m_record_out) m_out.emplace_back(urb->buffer, urb->buffer + urb->transfer_length);
   return std::exchange(m_fail_next_out, 0);
 }
 
@@ -409,6 +414,7 @@ void SimDevice::HoldBulkOut(bool hold) {
     if (!hold && m_held_out != nullptr) {
       Irp* irp = std::exchange(m_held_out, nullptr);
       Finish(irp, HandleBulkOut(irp->urb));
+      PumpBulkIn();
     }
   }
   m_changed.notify_all();
