@@ -170,12 +170,20 @@ bool SimStack::WaitStatusCount(size_t count, std::chrono::milliseconds limit) {
 
 bool SimStack::WaitFor(const std::function<bool()>& predicate, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  {
+    std::lock_guard lock(m_mutex);
+    ++m_pollers;
+  }
+  bool met = false;
   for (;;) {
-    if (predicate()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    met = predicate();
+    if (met || std::chrono::steady_clock::now() >= deadline) break;
     std::unique_lock lock(m_mutex);
     m_changed.wait_for(lock, std::chrono::milliseconds(10));
   }
+  std::lock_guard lock(m_mutex);
+  --m_pollers;
+  return met;
 }
 
 void SimStack::CloseGate() {
@@ -216,10 +224,17 @@ void SimStack::SetAttributes(NdisHandle context, uint32_t flags, NdisInterfaceTy
 }
 
 void SimStack::SendComplete(NdisPacket* packet, NtStatus status) {
-  std::lock_guard lock(m_mutex);
-  m_completions[packet] = status;
-  ++m_completion_count;
-  if (m_completion_count >= m_completions_wanted) m_changed.notify_all();
+  bool wake = false;
+  {
+    std::lock_guard lock(m_mutex);
+    m_completions[packet] = status;
+    ++m_completion_count;
+    // Only a thread waiting for this count, or polling, is woken: a wake-up
+    // per frame would cost the sender a thread switch each time.
+    wake =
+        m_pollers > 0 || (m_completions_wanted != 0 && m_completion_count >= m_completions_wanted);
+  }
+  if (wake) m_changed.notify_all();
 }
 
 void SimStack::EthIndicateReceive(NdisHandle receive_context, const uint8_t* header,
@@ -242,9 +257,13 @@ void SimStack::EthIndicateReceive(NdisHandle receive_context, const uint8_t* hea
     hook = m_on_receive;
   }
   if (hook) hook(receive_context);
-  std::lock_guard lock(m_mutex);
-  ++m_received_count;
-  if (m_received_count >= m_received_wanted) m_changed.notify_all();
+  bool wake = false;
+  {
+    std::lock_guard lock(m_mutex);
+    ++m_received_count;
+    wake = m_pollers > 0 || (m_received_wanted != 0 && m_received_count >= m_received_wanted);
+  }
+  if (wake) m_changed.notify_all();
 }
 
 void SimStack::IndicateStatus(NtStatus status, const void* /*buffer*/, uint32_t /*size*/) {

@@ -141,6 +141,7 @@ class SimStack : public host::NdisWrapper, public host::NdisPort {
   size_t m_completion_count = 0;
   size_t m_completions_wanted = 0;  // while a thread waits for that many
   size_t m_received_wanted = 0;
+  int m_pollers = 0;  // threads in WaitFor
   bool m_gate_closed = false;
   bool m_blocked = false;
   std::function<void(host::NdisHandle)> m_on_receive;
