@@ -176,6 +176,23 @@ TEST_F(DataPathTest, FullRingDropsAndCountsWhileBulkInGoesOn) {
   ASSERT_TRUE(stack.WaitReceived(40));
 }
 
+// A well-formed transfer whose frame is longer than a ring slot is dropped
+// like a frame without a slot; it is no bulk-in error and bulk-in goes on.
+TEST_F(DataPathTest, FrameLongerThanASlotIsDroppedAndCounted) {
+  std::vector<uint8_t> transfer(3 + 1515, 0x5A);
+  transfer[0] = 1515 & 0xFF;
+  transfer[1] = 1515 >> 8;
+  transfer[2] = 0;
+  device.QueueBulkIn(transfer);
+  device.QueueFrame(sim::MakeFrame(1514, 7));
+  ASSERT_TRUE(stack.WaitReceived(1));
+  EXPECT_EQ(stack.ReceivedFrames().front(), sim::MakeFrame(1514, 7));
+  EXPECT_EQ(stack.QueryU32(OID_GEN_RCV_NO_BUFFER), 1u);
+  EXPECT_EQ(stack.QueryU32(OID_GEN_RCV_ERROR), 0u);
+  EXPECT_EQ(stack.QueryU32(OID_GEN_RCV_OK), 1u);
+  EXPECT_EQ(device.ResetPipeCount(sim::SimDevice::kBulkInPipe), 0);
+}
+
 TEST_F(DataPathTest, TransferDataCopiesFromTheSlot) {
   struct Case {
     uint32_t offset;
