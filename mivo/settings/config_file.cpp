@@ -5,6 +5,7 @@
 #include <fstream>
 #include <limits>
 
+#include "file_replace.h"
 #include "phone_settings.h"
 #include "settings_messages.h"
 #include "settings_ui.h"
@@ -57,17 +58,6 @@ StoreStep StoreParsedLine(PhoneSettings& settings, int row, const ParsedSettingL
   }
   if (store) settings.StoreValue(row, parsed.value, parsed.itemIndex);
   return StoreStep::kStored;
-}
-
-bool WriteWholeFile(const std::string& path, std::string_view text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  for (size_t at = 0; at < text.size(); at += kPieceSize) {
-    const size_t piece = std::min(kPieceSize, text.size() - at);
-    file.write(text.data() + at, static_cast<std::streamsize>(piece));
-  }
-  file.close();
-  return !file.fail();
 }
 
 }  // namespace
@@ -250,7 +240,7 @@ bool Load(PhoneSettings& settings, LoadMode mode, const std::string& path, Setti
     case LoadOutcome::kCompleted:
       break;
   }
-  if (!WriteWholeFile(path, buffer.Text())) {
+  if (!ReplaceFileContents(path, buffer.Text())) {
     Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
     return false;
   }
@@ -298,15 +288,12 @@ std::string WriteToText(PhoneSettings& settings, SettingsUi* ui, const WriteOpti
 }
 
 bool Write(PhoneSettings& settings, const std::string& path, bool showMessage, SettingsUi& ui) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
+  FileReplacement file(path);
+  if (!file.IsOpen()) {
     Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
     return false;
   }
-  const std::string text = WriteToText(settings, &ui);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (file.fail()) {
+  if (!file.Commit(WriteToText(settings, &ui))) {
     Warn(ui, messages::Format(messages::kUnableToWrite, path.c_str()));
     return false;
   }

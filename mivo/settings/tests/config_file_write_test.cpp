@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "config_file.h"
@@ -154,6 +158,58 @@ TEST_F(WriteTest, FileThatCannotBeCreatedCommitsNothing) {
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::kWarning);
   EXPECT_EQ(settings.CommittedText(Row("Prof1_SSID")), "velto");
   EXPECT_TRUE(ui.logEntries.empty());
+}
+
+// Limits the size of files this process may write, for the length of a test.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+  }
+
+ private:
+  rlimit m_saved{};
+  void (*m_handler)(int) = nullptr;
+};
+
+TEST_F(WriteTest, FailedWriteKeepsTheEarlierFileWhole) {
+  const std::string earlier = "Prof1_SSID=earlier\r\n";
+  const std::string path = dir.Write("PhoneCNF.txt", earlier);
+  Set("Prof1_SSID", "lab");
+  {
+    FileSizeLimit limit(1024);  // the new file is several KB
+    EXPECT_FALSE(Write(settings, path, true, ui));
+  }
+  EXPECT_EQ(ReadWholeFile(path), earlier);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Unable to write the Configuration File \"" + path + "\" !");
+  EXPECT_TRUE(ui.logEntries.empty());
+  // No temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path("")),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(WriteTest, SavingKeepsPermissionsAndSymbolicLinks) {
+  namespace fs = std::filesystem;
+  const std::string real = dir.Write("real.txt", "old\r\n");
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string link = dir.Path("PhoneCNF.txt");
+  fs::create_symlink(real, link);
+
+  ASSERT_TRUE(Write(settings, link, false, ui));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_TRUE(HasName(ReadWholeFile(real), "Prof1_SSID"));
+  EXPECT_EQ(fs::status(real).permissions() & fs::perms::mask,
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(WriteTest, OpenedAndSavedFileReadsBackTheSame) {
