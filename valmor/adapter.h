@@ -114,6 +114,12 @@ struct Adapter {
   // is still held; whoever exchanges it back to 0 releases that reference.
   Flag RxIrpPending{0};
   Flag TxIrpPending{0};
+  // Ownership of the bulk-in request packet, so that it is never submitted
+  // twice. 1 from the moment a starter takes it (compare-exchange 0 to 1)
+  // until the packet is idle again: the completion routine keeps it while it
+  // submits the packet again and clears it when it does not; recovery clears
+  // it after a device reset took the transfer back from the stack.
+  Flag RxIrpBusy{0};
   // Set while the bulk-in request packet is not with the USB stack. A failed
   // device reset can leave the transfer there after its reference was
   // dropped; halt then cancels it and waits for this before freeing it.

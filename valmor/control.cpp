@@ -20,9 +20,10 @@ void PowerOnRestart(Adapter* adapter) {
   bool dfu_mode = false;
   if (CheckDeviceMode(adapter, &dfu_mode)) {
     VnetTrace(kTraceProgress, "Re-Starting Bulk-In After Power Save.\n");
-    // The USB stack may have kept the bulk-in transfer through power-down; it
-    // then goes on, and its request packet must not be submitted twice.
-    if (adapter->RxIrpPending == 0) StartBulkIn(adapter);
+    // The USB stack may have kept the bulk-in transfer through power-down, or
+    // its completion may be about to submit it again; StartBulkIn then leaves
+    // the request packet where it is instead of submitting it twice.
+    StartBulkIn(adapter);
     SetState(adapter, VNET_STATE_RUNNING);
   }
 }
@@ -131,7 +132,8 @@ bool Recover(Adapter* adapter) {
     // The pending bulk-in transfer is not expected to complete after the
     // reset. Whoever takes RxIrpPending back to 0 (here or a late completion)
     // drops its reference, so the count stays exact either way.
-    if (InterlockedExchange(adapter->RxIrpPending, 0u) != 0) Release(adapter);
+    const bool took_bulk_in = InterlockedExchange(adapter->RxIrpPending, 0u) != 0;
+    if (took_bulk_in) Release(adapter);
     if (!NtSuccess(ResetDevice(adapter))) {
       VnetTrace(kTraceError, "Device RESET FAILED. Device must be Removed. Driver Halted.\n");
       adapter->ControlWork = 0;
@@ -140,7 +142,10 @@ bool Recover(Adapter* adapter) {
       result = false;
     } else {
       // After a successful port reset the stack no longer holds the transfer.
+      // The request packet taken back above is idle again; one that a
+      // completion still holds stays with that completion.
       adapter->RxIrpIdle.Set();
+      if (took_bulk_in) InterlockedExchange(adapter->RxIrpBusy, 0u);
       InterlockedExchange(adapter->TransmitBusy, 0u);
       InterlockedExchange(adapter->DeviceResetNeeded, 0u);
       InterlockedExchange(adapter->BulkInResetNeeded, 0u);

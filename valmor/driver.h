@@ -3,6 +3,8 @@
 // Functions the files of the driver call on one another. Each says on which
 // thread it runs and whether it may block.
 
+#include <functional>
+
 #include "adapter.h"
 
 namespace valmor {
@@ -32,9 +34,19 @@ void RejectQueue(Adapter* adapter);
 
 // usbrx.cpp ------------------------------------------------------------------
 
-// Submits the one bulk-in transfer. Returns STATUS_UNSUCCESSFUL while halting
-// or after the device failed, else what the USB stack answered (pending).
+// Submits the one bulk-in transfer when its request packet is idle (takes
+// RxIrpBusy). Returns STATUS_PENDING without submitting when the packet is
+// still with the USB stack or its completion routine, which submits it again
+// itself; STATUS_UNSUCCESSFUL while halting or after the device failed; else
+// what the USB stack answered (pending). Any thread but the bulk-in
+// completion; never blocks.
 NtStatus StartBulkIn(Adapter* adapter);
+// Test seam: runs in the bulk-in completion right after it took the transfer
+// back (RxIrpPending to 0) and before it decides on submitting it again, so
+// that a test can hold the completion there. Install only while no bulk-in
+// transfer is pending; an empty hook removes it.
+using RxCompletionHook = std::function<void(Adapter*)>;
+void SetRxCompletionHook(RxCompletionHook hook);
 void RXThread(Adapter* adapter);
 NtStatus VNETTransferData(host::NdisPacket* packet, uint32_t* bytes_transferred,
                           host::NdisHandle context, host::NdisHandle receive_context,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "driver.h"
 #include "framing.h"
@@ -12,6 +13,15 @@ namespace valmor {
 namespace {
 
 using namespace host;
+
+RxCompletionHook g_rx_completion_hook;
+
+NtStatus SubmitBulkIn(Adapter* adapter);
+
+// The completion keeps the request packet idle: its ownership goes back, so
+// that the next starter (recovery, power-on) may submit it. Comes before any
+// request for recovery, which restarts bulk-in only if it can take ownership.
+void ReturnBulkIn(Adapter* adapter) { InterlockedExchange(adapter->RxIrpBusy, 0u); }
 
 void RequestBulkInRecovery(Adapter* adapter) {
   ++adapter->ReceiveErrors;
@@ -42,14 +52,21 @@ NtStatus USB_RxPacketComplete(Irp* irp, void* context) {
   VnetTrace(kTraceRxComplete, "RX Complete.\n");
   adapter->RxIrpIdle.Set();
   // Recovery may already have released this transfer's reference before a
-  // device reset; then the late completion must neither release nor restart.
+  // device reset; then the late completion must neither release nor restart,
+  // and leaves RxIrpBusy to recovery, which returns it after the reset.
   if (InterlockedExchange(adapter->RxIrpPending, 0u) == 0) return STATUS_MORE_PROCESSING_REQUIRED;
+  // RxIrpBusy stays 1 from here: nobody else submits the packet while this
+  // routine decides whether to submit it again.
+  if (g_rx_completion_hook) g_rx_completion_hook(adapter);
 
   if (irp->cancelled || irp->status == STATUS_CANCELLED) {
+    ReturnBulkIn(adapter);
     VnetTrace(kTraceProgress, "RX CANCELLED\n");
   } else if (adapter->Halting != 0 || adapter->DeviceFailed != 0) {
+    ReturnBulkIn(adapter);
     VnetTrace(kTraceProgress, "RX DROPPED DUE TO DEVICE REMOVAL\n");
   } else if (!NtSuccess(irp->status) || irp->urb->status != USBD_STATUS_SUCCESS) {
+    ReturnBulkIn(adapter);
     RequestBulkInRecovery(adapter);
     VnetTrace(kTraceError, "Bulk-In Failed. Status:%08X\n", irp->status);
     WakeControlThread(adapter);
@@ -58,8 +75,9 @@ NtStatus USB_RxPacketComplete(Irp* irp, void* context) {
     const BulkInCheck check = CheckBulkIn(std::span<const uint8_t>(adapter->RxBuffer, received));
     if (check.good) {
       PutInRing(adapter, check.frame.data(), static_cast<uint16_t>(check.frame.size()));
-      StartBulkIn(adapter);
+      SubmitBulkIn(adapter);
     } else {
+      ReturnBulkIn(adapter);
       RequestBulkInRecovery(adapter);
       VnetTrace(kTraceError, "Bulk-In Failed. Invalid Length. Expected:%u, Received:%u\n",
                 check.expected, received);
@@ -70,10 +88,13 @@ NtStatus USB_RxPacketComplete(Irp* irp, void* context) {
   return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
-}  // namespace
-
-NtStatus StartBulkIn(Adapter* adapter) {
-  if (adapter->Halting != 0 || adapter->DeviceFailed != 0) return STATUS_UNSUCCESSFUL;
+// Hands the request packet to the USB stack; the caller owns RxIrpBusy, which
+// goes back when nothing is submitted.
+NtStatus SubmitBulkIn(Adapter* adapter) {
+  if (adapter->Halting != 0 || adapter->DeviceFailed != 0) {
+    ReturnBulkIn(adapter);
+    return STATUS_UNSUCCESSFUL;
+  }
   Urb* urb = adapter->Usb.rx_urb.get();
   *urb = Urb{};
   urb->function = UrbFunction::kBulkTransfer;
@@ -98,6 +119,18 @@ NtStatus StartBulkIn(Adapter* adapter) {
   if (adapter->Halting != 0) adapter->NextDeviceObject->CancelIrp(irp);
   return status;
 }
+
+}  // namespace
+
+NtStatus StartBulkIn(Adapter* adapter) {
+  // The decision to submit is taken once: a plain look at RxIrpPending would
+  // miss a completion that took the transfer back and is about to submit it
+  // again.
+  if (InterlockedCompareExchange(adapter->RxIrpBusy, 1u, 0u) != 0) return STATUS_PENDING;
+  return SubmitBulkIn(adapter);
+}
+
+void SetRxCompletionHook(RxCompletionHook hook) { g_rx_completion_hook = std::move(hook); }
 
 void RXThread(Adapter* adapter) {
   SystemThread::SetPriority(16);

@@ -58,6 +58,13 @@ template <typename T>
 T InterlockedExchange(std::atomic<T>& target, T value) {
   return target.exchange(value);
 }
+// Stores `exchange` only when the value equals `comparand`; returns the value
+// found, so the caller won when it equals `comparand`.
+template <typename T>
+T InterlockedCompareExchange(std::atomic<T>& target, T exchange, T comparand) {
+  target.compare_exchange_strong(comparand, exchange);
+  return comparand;
+}
 
 // A system thread. Priorities are accepted and ignored. The owner joins the
 // thread before it destroys anything the thread uses.

@@ -67,16 +67,22 @@ NtStatus SimDevice::CallDriver(Irp* irp) {
   }
   Urb* urb = irp->urb;
   const bool bulk_out = urb->function == UrbFunction::kBulkTransfer && !urb->transfer_in;
+  if (urb->function == UrbFunction::kBulkTransfer && urb->transfer_in && Holds(irp)) {
+    // A real stack would corrupt its request list; the device refuses it
+    // and leaves the packet where it is.
+    ++m_bulk_in_double_submissions;
+    return STATUS_INVALID_PARAMETER;
+  }
   if (urb->function == UrbFunction::kBulkTransfer && urb->transfer_in) {
     ++m_bulk_in_submissions;
     m_pending_in = irp;
     PumpBulkIn();
   } else if (bulk_out && m_hold_out) {
     m_held_out = irp;
-  } else if (bulk_out && m_inline_out) {
+  } else if ((bulk_out && m_inline_out) || (!bulk_out && m_inline_control)) {
     // Completed before the call returns, on the caller's thread, as a USB
     // stack may do; the completion routine runs without the device's lock.
-    const UsbdStatus status = HandleBulkOut(urb);
+    const UsbdStatus status = bulk_out ? HandleBulkOut(urb) : HandleUrb(irp);
     urb->status = status;
     irp->status = IrpStatusFor(status);
     PumpBulkIn();
@@ -110,6 +116,11 @@ void SimDevice::CancelIrp(Irp* irp) {
     Finish(irp, USBD_STATUS_CANCELED);
   }
   m_changed.notify_all();
+}
+
+bool SimDevice::Holds(const Irp* irp) const {
+  return irp == m_pending_in || std::any_of(m_completions.begin(), m_completions.end(),
+                                            [irp](const Completion& c) { return c.irp == irp; });
 }
 
 void SimDevice::PumpBulkIn() {
@@ -392,6 +403,11 @@ int SimDevice::BulkInSubmissions() const {
   return m_bulk_in_submissions;
 }
 
+int SimDevice::BulkInDoubleSubmissions() const {
+  std::lock_guard lock(m_mutex);
+  return m_bulk_in_double_submissions;
+}
+
 void SimDevice::SetRecordBulkOut(bool record) {
   std::lock_guard lock(m_mutex);
   m_record_out = record;
@@ -400,6 +416,11 @@ void SimDevice::SetRecordBulkOut(bool record) {
 void SimDevice::SetInlineBulkOutCompletion(bool inline_completion) {
   std::lock_guard lock(m_mutex);
   m_inline_out = inline_completion;
+}
+
+void SimDevice::SetInlineControlCompletion(bool inline_completion) {
+  std::lock_guard lock(m_mutex);
+  m_inline_control = inline_completion;
 }
 
 void SimDevice::SetLoopback(bool loopback) {

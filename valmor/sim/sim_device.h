@@ -76,6 +76,10 @@ class SimDevice : public host::UsbDevice {
   bool WaitBulkInIdle(std::chrono::milliseconds limit = kWaitLimit);
   bool BulkInPending() const;
   int BulkInSubmissions() const;
+  // Submissions of a bulk-in request packet that the device still held
+  // (pending, or its completion not yet called). Each is refused with
+  // STATUS_INVALID_PARAMETER and neither counted as a submission nor completed.
+  int BulkInDoubleSubmissions() const;
 
   // Bulk OUT.
   void SetRecordBulkOut(bool record);
@@ -84,6 +88,9 @@ class SimDevice : public host::UsbDevice {
   // Complete bulk-out transfers inside CallDriver on the caller's thread
   // instead of on the stack thread.
   void SetInlineBulkOutCompletion(bool inline_completion);
+  // The same for control transfers and pipe resets, so that the driver's
+  // synchronous requests go on while a test holds the stack thread.
+  void SetInlineControlCompletion(bool inline_completion);
   void FailNextBulkOut(host::UsbdStatus status);
   std::vector<std::vector<uint8_t>> BulkOutTransfers() const;
   uint64_t BulkOutCount() const;
@@ -118,6 +125,7 @@ class SimDevice : public host::UsbDevice {
   // Queues the completion; under m_mutex, the caller notifies after unlocking.
   void Finish(host::Irp* irp, host::UsbdStatus urb_status);
   void PumpBulkIn();                               // under m_mutex
+  bool Holds(const host::Irp* irp) const;          // under m_mutex
   host::UsbdStatus HandleUrb(host::Irp* irp);      // under m_mutex
   host::UsbdStatus HandleControl(host::Urb* urb);  // under m_mutex
   host::UsbdStatus HandleDfu(host::Urb* urb);      // under m_mutex
@@ -135,11 +143,13 @@ class SimDevice : public host::UsbDevice {
   host::Irp* m_pending_in = nullptr;
   host::UsbdStatus m_fail_next_in = 0;
   int m_bulk_in_submissions = 0;
+  int m_bulk_in_double_submissions = 0;
 
   bool m_record_out = true;
   bool m_loopback = false;
   bool m_hold_out = false;
   bool m_inline_out = false;
+  bool m_inline_control = false;
   host::Irp* m_held_out = nullptr;
   host::UsbdStatus m_fail_next_out = 0;
   std::vector<std::vector<uint8_t>> m_out;

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <vector>
 
+#include "driver.h"
 #include "fixture.h"
 
 namespace valmor::test {
@@ -178,6 +184,112 @@ TEST_F(RecoveryTest, ControlThreadWaitsForTheBulkOutInFlight) {
   EXPECT_TRUE(stack.WaitFor(
       [&] { return traces.Contains("No more Commands. Trigger Bulk-Out from ControlThread\n"); }));
 }
+
+// Holds the next bulk-in completion right after it took its transfer back,
+// on the device's stack thread, until the test lets it go.
+class CompletionGate {
+ public:
+  void Arm() {
+    std::lock_guard lock(m_mutex);
+    m_armed = true;
+  }
+  void Pass() {
+    std::unique_lock lock(m_mutex);
+    if (!m_armed) return;
+    m_armed = false;
+    m_held = true;
+    m_changed.notify_all();
+    m_changed.wait(lock, [this] { return m_open; });
+  }
+  bool WaitHeld() {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, sim::kWaitLimit, [this] { return m_held; });
+  }
+  void Open() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_armed = false;
+      m_open = true;
+    }
+    m_changed.notify_all();
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  bool m_armed = false;
+  bool m_held = false;
+  bool m_open = false;
+};
+
+struct RaceCase {
+  const char* name;
+  bool good_frame;  // the held completion submits its packet again
+};
+void PrintTo(const RaceCase& race, std::ostream* os) { *os << race.name; }
+
+// A power-on restart that runs while a bulk-in completion sits between taking
+// its transfer back and deciding on submitting it again must leave the
+// request packet to that completion. The device refuses a packet it already
+// holds, so a second submission shows as a refusal and a reference that halt
+// would wait for forever.
+class PowerOnRaceTest : public AdapterTest, public ::testing::WithParamInterface<RaceCase> {
+ protected:
+  void SetUp() override {
+    device.SetInlineControlCompletion(true);  // the stack thread is held below
+    SetRxCompletionHook([this](Adapter*) { m_gate.Pass(); });
+    Start();
+    ASSERT_TRUE(WaitIdle());
+  }
+  ~PowerOnRaceTest() override {
+    m_gate.Open();
+    stack.Halt();
+    SetRxCompletionHook({});
+  }
+
+  CompletionGate m_gate;
+};
+
+TEST_P(PowerOnRaceTest, CompletionKeepsTheRequestPacket) {
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD3), NDIS_STATUS_SUCCESS);
+  const int submissions = device.BulkInSubmissions();
+  m_gate.Arm();
+  if (GetParam().good_frame) {
+    device.QueueFrame(sim::MakeFrame(60));
+  } else {
+    std::vector<uint8_t> bad(30, 0);
+    bad[0] = 27;  // the header claims more than the transfer holds
+    device.QueueBulkIn(bad);
+  }
+  ASSERT_TRUE(m_gate.WaitHeld());
+
+  ASSERT_EQ(stack.SetU32(OID_PNP_SET_POWER, kPowerD0), NDIS_STATUS_SUCCESS);
+  ASSERT_TRUE(stack.WaitStatusCount(2));  // the restart has decided on bulk-in
+  EXPECT_TRUE(traces.Contains("Re-Starting Bulk-In After Power Save.\n"));
+  EXPECT_EQ(device.BulkInSubmissions(), submissions);
+  m_gate.Open();
+
+  if (!GetParam().good_frame) {
+    ASSERT_TRUE(
+        stack.WaitFor([&] { return device.ResetPipeCount(sim::SimDevice::kBulkInPipe) == 1; }));
+  }
+  // Until the packet is submitted again, the held completion's reference
+  // makes the count look idle.
+  EXPECT_TRUE(device.WaitBulkInIdle());
+  EXPECT_TRUE(WaitIdle());
+  EXPECT_EQ(device.BulkInDoubleSubmissions(), 0);
+  EXPECT_EQ(device.BulkInSubmissions(), submissions + 1);
+  EXPECT_EQ(Refs(), kIdleRefs);
+  const size_t received = GetParam().good_frame ? 1 : 0;
+  ASSERT_TRUE(stack.WaitReceived(received));
+  device.QueueFrame(sim::MakeFrame(60));
+  ASSERT_TRUE(stack.WaitReceived(received + 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(HeldCompletion, PowerOnRaceTest,
+                         ::testing::Values(RaceCase{"GoodFrameSubmitsAgain", true},
+                                           RaceCase{"BadFrameLeavesItToRecovery", false}),
+                         [](const auto& test_case) { return std::string(test_case.param.name); });
 
 }  // namespace
 }  // namespace valmor::test
