@@ -13,6 +13,16 @@ namespace {
 
 std::uint16_t OnWire(std::uint64_t block) { return static_cast<std::uint16_t>(block & 0xffff); }
 
+constexpr std::size_t kHeaderSize = 4;
+
+// Opcode and block number, in network order.
+void PutHeader(std::span<std::uint8_t> packet, std::uint16_t opcode, std::uint16_t number) {
+  packet[0] = static_cast<std::uint8_t>(opcode >> 8);
+  packet[1] = static_cast<std::uint8_t>(opcode & 0xff);
+  packet[2] = static_cast<std::uint8_t>(number >> 8);
+  packet[3] = static_cast<std::uint8_t>(number & 0xff);
+}
+
 bool Contains(std::string_view name, std::string_view part) {
   return name.find(part) != std::string_view::npos;
 }
@@ -37,7 +47,7 @@ void CTftpServerWnd::OnDatagram(std::span<const std::uint8_t> datagram, std::str
     Report(texts::kTftpConnectionClosed);
     return;
   }
-  m_peer = std::string(sender);
+  m_peer.assign(sender);
   m_peerPort = senderPort;
   StopTimer();
 
@@ -141,7 +151,12 @@ void CTftpServerWnd::StartSending(const std::string& name) {
 }
 
 bool CTftpServerWnd::SendBlock(bool asNewPacket) {
-  std::array<char, tftp::kBlockSize> chunk{};
+  // The DATA packet is built in place, the block read straight behind its header: this
+  // runs once per block of a transfer.
+  std::array<std::uint8_t, kHeaderSize + tftp::kBlockSize> packet;
+  PutHeader(packet, tftp::kData, OnWire(m_block));
+  const std::span<char> chunk(reinterpret_cast<char*>(packet.data() + kHeaderSize),
+                              tftp::kBlockSize);
   std::size_t length = 0;
   const std::uint64_t offset = (m_block - 1) * tftp::kBlockSize;
   if (m_kind == TransferKind::SendSettings) {
@@ -158,7 +173,7 @@ bool CTftpServerWnd::SendBlock(bool asNewPacket) {
     }
     length = static_cast<std::size_t>(got);
   }
-  Send(tftp::MakeData(OnWire(m_block), std::span<const char>(chunk.data(), length)));
+  Send(std::span<const std::uint8_t>(packet.data(), kHeaderSize + length));
   if (asNewPacket) StartTimer();
   return true;
 }
@@ -223,7 +238,9 @@ void CTftpServerWnd::OnData(std::uint16_t number, std::span<const std::uint8_t> 
 }
 
 void CTftpServerWnd::SendAck(bool withTimer) {
-  Send(tftp::MakeAck(OnWire(m_block)));
+  std::array<std::uint8_t, kHeaderSize> packet;
+  PutHeader(packet, tftp::kAck, OnWire(m_block));
+  Send(packet);
   if (withTimer) StartTimer();
 }
 

@@ -2,15 +2,39 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QTimer>
 #include <QUdpSocket>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
-#include "qt_timers.h"
 #include "tftp_server.h"
 
 namespace mivo::link {
+
+// The retransmission timer of the TFTP server, re-armed for every block. Restarting a
+// QTimer registers a new timer with the event dispatcher each time; this one keeps its
+// QTimer running and only moves the deadline, so re-arming costs a clock read. When the
+// QTimer fires before the deadline it waits out the rest; ticks repeat every period
+// until stopped, as QtTimerPort's do. One timer id at a time.
+class RetransmitTimerPort final : public TimerPort {
+ public:
+  explicit RetransmitTimerPort(std::function<void(int)> onTick);
+  void StartTimer(int id, int periodMs) override;
+  void StopTimer(int id) override;
+
+ private:
+  void OnTimeout();
+
+  std::function<void(int)> m_onTick;
+  QTimer m_timer;  // single shot
+  int m_id = 0;
+  bool m_armed = false;
+  std::chrono::milliseconds m_period{0};
+  std::chrono::steady_clock::time_point m_deadline;
+};
 
 // The TFTP server on a Qt UDP socket: one port for every transfer, datagrams and the
 // retransmission timer delivered to CTftpServerWnd on the thread's event loop.
@@ -42,7 +66,7 @@ class QtTftpServer final : public QObject, public DatagramTransport {
   TftpFilePort& m_files;
   std::span<char> m_settings;
   QUdpSocket m_socket;
-  QtTimerPort m_timers;
+  RetransmitTimerPort m_timers;
   std::unique_ptr<CTftpServerWnd> m_server;
   // Address conversions cached per peer: a transfer talks to one peer packet after packet.
   QHostAddress m_lastSender;
