@@ -89,12 +89,27 @@ wait "$sampler_pid" 2>/dev/null || true
 theirs_pid=""
 theirs_cpu=$(awk '{last[$1] = $2} END {for (p in last) sum += last[p]; print sum + 0}' "$work/children")
 
+# System calls of our server per block, counted over one more transfer under strace
+# (when present): a regression in the per-block path shows here before it shows in time.
+calls_per_block="n/a"
+if command -v strace >/dev/null; then
+  strace -c -f -p "$ours_pid" -o "$work/strace" 2>/dev/null &
+  strace_pid=$!
+  sleep 0.3
+  fetch "$ours_port" "$work/bench.img" > /dev/null
+  kill -INT "$strace_pid" 2>/dev/null || true
+  wait "$strace_pid" 2>/dev/null || true
+  blocks=$(( $(stat -c %s "$work/bench.img") / 512 + 1 ))
+  calls_per_block=$(awk -v b="$blocks" '$NF == "total" {printf "%.3f", $4 / b}' "$work/strace")
+fi
+
 ours_median=$(printf '%s\n' "${ours_times[@]}" | median)
 theirs_median=$(printf '%s\n' "${theirs_times[@]}" | median)
 awk -v o="$ours_median" -v t="$theirs_median" -v oc="$ours_cpu" -v tc="$theirs_cpu" \
-    -v n="$runs" -v hz="$ticks" 'BEGIN {
+    -v n="$runs" -v hz="$ticks" -v calls="$calls_per_block" 'BEGIN {
   printf "8 MiB over loopback, %d runs each (client: tftp-hpa)\n", n
   printf "median wall time: mivo-cli tftp-serve %.3f s, tftpd-hpa %.3f s\n", o, t
   printf "ratio ours/theirs: %.3f (goal <= 1.10)\n", o / t
   printf "server CPU per transfer: mivo-cli tftp-serve %.3f s, tftpd-hpa %.3f s\n", oc / hz / n, tc / hz / n
+  printf "system calls per block of mivo-cli tftp-serve: %s\n", calls
 }'
