@@ -52,6 +52,14 @@ std::string TempPath(const char* name) {
       .string();
 }
 
+// Settings as Open leaves them after reading the full file: stored and committed.
+void LoadFullFile(PhoneSettings& settings, SettingsUi& ui) {
+  SettingsBuffer buffer;
+  buffer.Assign(FullFileText());
+  LoadBuffer(settings, LoadMode::kOpen, buffer, ui);
+  SyncPhoneBookAndSpeedDial(settings, SyncMode::kCommit, nullptr);
+}
+
 void BM_LoadOpenModeWithWriteBack(benchmark::State& state) {
   const std::string text = FullFileText();
   const std::string path = TempPath("load.txt");
@@ -82,13 +90,9 @@ void BM_LoadBufferOpenMode(benchmark::State& state) {
 BENCHMARK(BM_LoadBufferOpenMode)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteFullFile(benchmark::State& state) {
-  const std::string text = FullFileText();
   SilentUi ui;
-  SettingsBuffer buffer;
-  buffer.Assign(text);
   PhoneSettings settings;
-  LoadBuffer(settings, LoadMode::kOpen, buffer, ui);
-  SyncPhoneBookAndSpeedDial(settings, SyncMode::kCommit, nullptr);
+  LoadFullFile(settings, ui);
   const std::string path = TempPath("write.txt");
   for (auto _ : state) {
     if (!Write(settings, path, false, ui)) state.SkipWithError("write failed");
@@ -100,13 +104,9 @@ void BM_WriteFullFile(benchmark::State& state) {
 BENCHMARK(BM_WriteFullFile)->Unit(benchmark::kMicrosecond);
 
 void BM_WriteToText(benchmark::State& state) {
-  const std::string text = FullFileText();
   SilentUi ui;
-  SettingsBuffer buffer;
-  buffer.Assign(text);
   PhoneSettings settings;
-  LoadBuffer(settings, LoadMode::kOpen, buffer, ui);
-  SyncPhoneBookAndSpeedDial(settings, SyncMode::kCommit, nullptr);
+  LoadFullFile(settings, ui);
   size_t bytes = 0;
   for (auto _ : state) {
     const std::string written = WriteToText(settings, &ui);
